@@ -1,0 +1,57 @@
+// Console output of the engine: time-stamped progress lines and percentage counters on
+// standard output, warnings on standard error, each switched by the CNETEXEC flags.
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+#include "cnet_os.h"
+#include "thesaurus_engine/cnet.h"
+
+namespace {
+
+bool progressOn(const CNETEXEC* exec) {
+  return exec == nullptr || (exec->flags & CNET_EXEC_PROGRESS) != 0;
+}
+
+bool warningsOn(const CNETEXEC* exec) {
+  return exec == nullptr || (exec->flags & CNET_EXEC_WARNINGS) != 0;
+}
+
+}  // namespace
+
+extern "C" THES_EXPORT void cnetTimef(const CNETEXEC* exec, const char* name, const char* format,
+                                      ...) {
+  if (!progressOn(exec)) return;
+  struct tm local = {};
+  char stamp[128] = "";
+  if (cnetOs()->localTime(cnetOs()->now(), &local) == 0) {
+    std::strftime(stamp, sizeof stamp, "%a %b %d %X %Y: ", &local);
+  }
+  std::fputs(stamp, stdout);
+  if (name != nullptr && name[0] != '\0') std::fprintf(stdout, "%s: ", name);
+  va_list ap;
+  va_start(ap, format);
+  std::vfprintf(stdout, format, ap);
+  va_end(ap);
+  std::fflush(stdout);
+}
+
+extern "C" THES_EXPORT void cnetProgress(const CNETEXEC* exec, uint32_t done, int32_t total) {
+  if (!progressOn(exec) || total == 0) return;
+  // 32-bit signed arithmetic, wrapping as the counters always have.
+  int32_t scaled = static_cast<int32_t>(done * 100u);
+  long percent = (total == -1) ? -static_cast<long>(scaled) : static_cast<long>(scaled / total);
+  std::fprintf(stdout, "          %ld%%\r", percent);
+  std::fflush(stdout);
+}
+
+extern "C" THES_EXPORT void cnetWarnf(const CNETEXEC* exec, const char* name, const char* format,
+                                      ...) {
+  if (!warningsOn(exec)) return;
+  if (name != nullptr && name[0] != '\0') std::fprintf(stderr, "%s: ", name);
+  va_list ap;
+  va_start(ap, format);
+  std::vfprintf(stderr, format, ap);
+  va_end(ap);
+  std::fflush(stderr);
+}

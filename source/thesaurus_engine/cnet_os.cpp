@@ -1,0 +1,125 @@
+// POSIX implementations of the engine's operating-system table. This is the one engine file
+// that includes system headers.
+#include "cnet_os.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+
+int osOpenFile(const char* path, int mode) {
+  switch (mode) {
+    case CNET_OS_READ:
+      return ::open(path, O_RDONLY | O_CLOEXEC);
+    case CNET_OS_READ_WRITE:
+      return ::open(path, O_RDWR | O_CLOEXEC);
+    case CNET_OS_CREATE_WRITE:
+      return ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    default:
+      errno = EINVAL;
+      return -1;
+  }
+}
+
+int osCloseFile(int fd) {
+  return ::close(fd);
+}
+
+long osWriteFile(int fd, const void* data, size_t size) {
+  const char* p = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::write(fd, p + done, size - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<long>(done);
+}
+
+int osLockFile(int fd, int kind) {
+  int op = (kind == CNET_OS_LOCK_EXCLUSIVE ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  int rc;
+  do {
+    rc = ::flock(fd, op);
+  } while (rc != 0 && errno == EINTR);
+  return rc;
+}
+
+int osAccess(const char* path) {
+  return ::access(path, F_OK);
+}
+
+int osRename(const char* from, const char* to) {
+  return ::rename(from, to);
+}
+
+int osRemove(const char* path) {
+  return ::remove(path);
+}
+
+void osSleepMs(unsigned milliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+int64_t osNow() {
+  return static_cast<int64_t>(::time(nullptr));
+}
+
+int osLocalTime(int64_t seconds, struct tm* out) {
+  time_t t = static_cast<time_t>(seconds);
+  return ::localtime_r(&t, out) != nullptr ? 0 : -1;
+}
+
+FILE* osOpenStream(const char* path, const char* mode) {
+  std::string m(mode);
+  m += 'e';  // close-on-exec
+  return ::fopen(path, m.c_str());
+}
+
+int osCloseStream(FILE* stream) {
+  return ::fclose(stream);
+}
+
+size_t osReadStream(void* data, size_t size, FILE* stream) {
+  return ::fread(data, 1, size, stream);
+}
+
+size_t osWriteStream(const void* data, size_t size, FILE* stream) {
+  return ::fwrite(data, 1, size, stream);
+}
+
+int osSeekStream(FILE* stream, long offset, int whence) {
+  return ::fseek(stream, offset, whence);
+}
+
+long osTellStream(FILE* stream) {
+  return ::ftell(stream);
+}
+
+constexpr CnetOsTable kDefaults = {
+    osOpenFile,   osCloseFile,   osWriteFile,  osLockFile,   osAccess,     osRename,
+    osRemove,     osSleepMs,     osNow,        osLocalTime,  osOpenStream, osCloseStream,
+    osReadStream, osWriteStream, osSeekStream, osTellStream,
+};
+
+CnetOsTable gTable = kDefaults;
+
+}  // namespace
+
+CnetOsTable* cnetOs() {
+  return &gTable;
+}
+
+const CnetOsTable& cnetOsDefaults() {
+  return kDefaults;
+}

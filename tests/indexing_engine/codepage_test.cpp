@@ -1,0 +1,82 @@
+#include "zol_codepage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Char {
+  size_t offset;
+  size_t length;
+  int32_t codePoint;
+};
+
+std::vector<Char> readAll(uint8_t cp, const std::string& text) {
+  zol::CharReader reader(cp, text.data(), text.size());
+  EXPECT_TRUE(reader.valid()) << "code page " << int(cp);
+  std::vector<Char> chars;
+  Char c;
+  while (reader.next(&c.offset, &c.length, &c.codePoint))
+    chars.push_back(c);
+  return chars;
+}
+
+TEST(CodePage, EveryDictionaryCodePageHasAWorkingConverter) {
+  for (int cp = 1; cp <= zol::kCodePageMax; ++cp) {
+    const zol::CodePageInfo* info = zol::codePageInfo(static_cast<uint8_t>(cp));
+    ASSERT_NE(info, nullptr) << cp;
+    EXPECT_EQ(info->number, cp);
+    UConverter* cnv = zol::openConverter(static_cast<uint8_t>(cp));
+    EXPECT_NE(cnv, nullptr) << info->converter;
+    zol::closeConverter(cnv);
+    EXPECT_EQ(info->ebcdic, zol::isEbcdic(static_cast<uint8_t>(cp))) << cp;
+    // The blank and the letter A exist in every code page, and read back as themselves.
+    char buf[8];
+    size_t n = zol::encodeChar(static_cast<uint8_t>(cp), 'A', buf, sizeof buf);
+    ASSERT_EQ(n, 1u) << cp;
+    auto chars = readAll(static_cast<uint8_t>(cp), std::string(buf, n));
+    ASSERT_EQ(chars.size(), 1u);
+    EXPECT_EQ(chars[0].codePoint, 'A');
+    n = zol::encodeChar(static_cast<uint8_t>(cp), ' ', buf, sizeof buf);
+    ASSERT_EQ(n, 1u);
+    EXPECT_EQ(static_cast<uint8_t>(buf[0]), zol::blankByte(static_cast<uint8_t>(cp))) << cp;
+  }
+  EXPECT_EQ(zol::codePageInfo(0), nullptr);
+  EXPECT_EQ(zol::codePageInfo(37), nullptr);
+}
+
+TEST(CodePage, ReaderStepsByCharacterAndKeepsInvalidBytes) {
+  // UTF-8: a two-byte, a three-byte character, an invalid byte, ASCII.
+  auto u = readAll(34, "\xC3\xA9\xE2\x82\xAC\xFFz");
+  ASSERT_EQ(u.size(), 4u);
+  EXPECT_EQ(u[0].codePoint, 0xE9);
+  EXPECT_EQ(u[0].length, 2u);
+  EXPECT_EQ(u[1].codePoint, 0x20AC);
+  EXPECT_EQ(u[1].offset, 2u);
+  EXPECT_EQ(u[2].codePoint, -1);
+  EXPECT_EQ(u[2].length, 1u);
+  EXPECT_EQ(u[3].codePoint, 'z');
+  EXPECT_EQ(u[3].offset, 6u);
+
+  // Shift-JIS: the trail byte 0x7C of a double-byte character is not a '|'.
+  auto s = readAll(1, "\x83\x7C|");
+  ASSERT_EQ(s.size(), 2u);
+  EXPECT_EQ(s[0].length, 2u);
+  EXPECT_NE(s[0].codePoint, '|');
+  EXPECT_EQ(s[1].codePoint, '|');
+
+  // A truncated double-byte character at the end is one invalid unit.
+  auto t = readAll(1, "a\x83");
+  ASSERT_EQ(t.size(), 2u);
+  EXPECT_EQ(t[1].codePoint, -1);
+
+  // EBCDIC single byte: 0xC1 is 'A'.
+  auto e = readAll(25, "\xC1\x40");
+  ASSERT_EQ(e.size(), 2u);
+  EXPECT_EQ(e[0].codePoint, 'A');
+  EXPECT_EQ(e[1].codePoint, ' ');
+}
+
+}  // namespace
