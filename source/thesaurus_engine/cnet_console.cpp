@@ -4,14 +4,24 @@
 #include <cstdio>
 #include <ctime>
 
+#include "cnet_console.h"
 #include "cnet_os.h"
 #include "thesaurus_engine/cnet.h"
 
-namespace {
-
-bool progressOn(const CNETEXEC* exec) {
+bool cnetProgressOn(const CNETEXEC* exec) {
   return exec == nullptr || (exec->flags & CNET_EXEC_PROGRESS) != 0;
 }
+
+void cnetProgressPrintf(const CNETEXEC* exec, const char* format, ...) {
+  if (!cnetProgressOn(exec)) return;
+  va_list ap;
+  va_start(ap, format);
+  std::vfprintf(stdout, format, ap);
+  va_end(ap);
+  std::fflush(stdout);
+}
+
+namespace {
 
 bool warningsOn(const CNETEXEC* exec) {
   return exec == nullptr || (exec->flags & CNET_EXEC_WARNINGS) != 0;
@@ -21,7 +31,7 @@ bool warningsOn(const CNETEXEC* exec) {
 
 extern "C" THES_EXPORT void cnetTimef(const CNETEXEC* exec, const char* name, const char* format,
                                       ...) {
-  if (!progressOn(exec)) return;
+  if (!cnetProgressOn(exec)) return;
   struct tm local = {};
   char stamp[128] = "";
   if (cnetOs()->localTime(cnetOs()->now(), &local) == 0) {
@@ -37,7 +47,7 @@ extern "C" THES_EXPORT void cnetTimef(const CNETEXEC* exec, const char* name, co
 }
 
 extern "C" THES_EXPORT void cnetProgress(const CNETEXEC* exec, uint32_t done, int32_t total) {
-  if (!progressOn(exec) || total == 0) return;
+  if (!cnetProgressOn(exec) || total == 0) return;
   // 32-bit signed arithmetic, wrapping as the counters always have.
   int32_t scaled = static_cast<int32_t>(done * 100u);
   long percent = (total == -1) ? -static_cast<long>(scaled) : static_cast<long>(scaled / total);

@@ -1,0 +1,207 @@
+// Relation model: reverse, validity, descriptors, filters and the order of relation entries.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "thesaurus_engine/cnet.h"
+
+namespace {
+
+REL rel(uint8_t c, uint8_t id) {
+  return REL{c, id};
+}
+
+bool same(const REL& a, const REL& b) {
+  return a.category == b.category && a.id == b.id;
+}
+
+CNETRELENT entry(uint32_t target, uint8_t c, uint8_t id, uint8_t strength) {
+  return CNETRELENT{target, REL{c, id}, strength, 0};
+}
+
+TEST(Relation, MakeReverseAndValidity) {
+  REL r;
+  EXPECT_EQ(cnetRelMake(&r, 2, 200), 2u);
+  EXPECT_EQ(cnetRelCategory(&r), 2u);
+  EXPECT_EQ(cnetRelId(&r), 200u);
+  REL copy;
+  cnetRelCopy(&copy, &r);
+  EXPECT_TRUE(same(copy, r));
+
+  const struct {
+    REL in, out;
+  } reverse[] = {{rel(3, 2), rel(3, 2)},
+                 {rel(1, 1), rel(2, 1)},
+                 {rel(2, 200), rel(1, 200)},
+                 {rel(255, 0), rel(255, 0)},
+                 {rel(0, 0), rel(0, 0)}};
+  for (const auto& c : reverse) {
+    REL out;
+    cnetRelReverse(&out, &c.in);
+    EXPECT_TRUE(same(out, c.out)) << int(c.in.category) << "," << int(c.in.id);
+  }
+
+  for (REL ok : {rel(255, 0), rel(0, 0), rel(3, 128), rel(1, 255), rel(2, 2), rel(3, 1)}) {
+    EXPECT_EQ(cnetRelValid(&ok), 1) << int(ok.category) << "," << int(ok.id);
+  }
+  for (REL bad : {rel(4, 1), rel(3, 3), rel(3, 127), rel(254, 1), rel(1, 100)}) {
+    EXPECT_EQ(cnetRelValid(&bad), 0) << int(bad.category) << "," << int(bad.id);
+  }
+
+  REL a = rel(1, 200), b = rel(2, 1), c = rel(1, 1);
+  EXPECT_LT(cnetRelCmp(&a, &b), 0);
+  EXPECT_GT(cnetRelCmp(&a, &c), 0);
+  EXPECT_EQ(cnetRelCmp(&a, &a), 0);
+}
+
+TEST(Relation, DescriptorOfEveryFamily) {
+  const struct {
+    REL in;
+    uint8_t type, number;
+  } cases[] = {{rel(3, 1), 1, 0},   {rel(3, 2), 2, 0},   {rel(1, 1), 3, 0},
+               {rel(2, 1), 4, 0},   {rel(3, 128), 5, 1}, {rel(1, 255), 6, 128},
+               {rel(2, 130), 7, 3}, {rel(255, 0), 0, 0}, {rel(0, 0), 0, 0}};
+  for (const auto& c : cases) {
+    RELATION out;
+    std::memset(&out, 0xAB, sizeof out);
+    cnetRelConvert_REL_RELATION(&out, &c.in);
+    EXPECT_EQ(out.type, c.type) << int(c.in.category) << "," << int(c.in.id);
+    EXPECT_EQ(out.number, c.number) << int(c.in.category) << "," << int(c.in.id);
+    for (uint8_t byte : out.reserved)
+      EXPECT_EQ(byte, 0);
+  }
+}
+
+TEST(Relation, BitsAreNumberedFromOneMostSignificantFirst) {
+  uint8_t set[32] = {};
+  cnetSetBit(set, 1);
+  EXPECT_EQ(set[0], 0x80);
+  cnetSetBit(set, 8);
+  EXPECT_EQ(set[0], 0x81);
+  cnetSetBit(set, 9);
+  EXPECT_EQ(set[1], 0x80);
+  cnetSetBit(set, 256);
+  EXPECT_EQ(set[31], 0x01);
+  EXPECT_NE(cnetCheckBit(set, 256), 0u);
+  EXPECT_EQ(cnetCheckBit(set, 255), 0u);
+  EXPECT_NE(cnetCheckBit(set, 9), 0u);
+  EXPECT_EQ(cnetCheckBit(set, 10), 0u);
+  // Out-of-range bit numbers touch nothing.
+  uint8_t guard[34] = {};
+  cnetSetBit(guard + 1, 0);
+  cnetSetBit(guard + 1, 257);
+  for (uint8_t byte : guard)
+    EXPECT_EQ(byte, 0);
+  EXPECT_EQ(cnetCheckBit(set, 0), 0u);
+}
+
+TEST(Relation, FilterFromFlagsAndList) {
+  CNETSTATUS st = testsupport::clearStatus();
+  RELSET set;
+  cnetRelConvert(0, CNET_USER_SYMMETRIC, 0, nullptr, &set, &st);
+  EXPECT_OK(st);
+  EXPECT_NE(cnetRelSame(set, rel(3, 128)), 0u);
+  EXPECT_NE(cnetRelSame(set, rel(3, 255)), 0u);
+  EXPECT_EQ(cnetRelSame(set, rel(3, 2)), 0u);
+  EXPECT_EQ(cnetRelSame(set, rel(3, 127)), 0u);
+  EXPECT_EQ(cnetRelSame(set, rel(1, 128)), 0u);
+
+  cnetRelConvert(CNET_REL_HIGHER, 0, 0, nullptr, &set, &st);
+  EXPECT_NE(cnetRelSame(set, rel(1, 1)), 0u);
+  EXPECT_EQ(cnetRelSame(set, rel(2, 1)), 0u);
+
+  cnetRelConvert(CNET_REL_SYNONYM | CNET_REL_RELATED | CNET_REL_LOWER, CNET_USER_LOWER, 0, nullptr,
+                 &set, &st);
+  EXPECT_NE(cnetRelSame(set, rel(3, 1)), 0u);
+  EXPECT_NE(cnetRelSame(set, rel(3, 2)), 0u);
+  EXPECT_NE(cnetRelSame(set, rel(2, 1)), 0u);
+  EXPECT_NE(cnetRelSame(set, rel(2, 200)), 0u);
+  EXPECT_EQ(cnetRelSame(set, rel(1, 1)), 0u);
+  // Categories other than 1 and 3 are tested against the third set.
+  EXPECT_NE(cnetRelSame(set, rel(255, 1)), 0u);
+
+  // Single numbered relations, one per family.
+  RELATION list[3] = {};
+  list[0].type = 5;
+  list[0].number = 1;
+  list[1].type = 6;
+  list[1].number = 128;
+  list[2].type = 7;
+  list[2].number = 64;
+  cnetRelConvert(0, 0, 3, list, &set, &st);
+  EXPECT_OK(st);
+  EXPECT_NE(cnetRelSame(set, rel(3, 128)), 0u);
+  EXPECT_EQ(cnetRelSame(set, rel(3, 129)), 0u);
+  EXPECT_NE(cnetRelSame(set, rel(1, 255)), 0u);
+  EXPECT_EQ(cnetRelSame(set, rel(2, 255)), 0u);
+  EXPECT_NE(cnetRelSame(set, rel(2, 191)), 0u);
+  EXPECT_EQ(cnetRelSame(set, rel(3, 1)), 0u);
+}
+
+TEST(Relation, BadListEntriesStopWithTheirLocation) {
+  RELSET set;
+  RELATION list[2] = {};
+  const struct {
+    uint8_t type, number;
+    uint32_t errcode;
+  } bad[] = {{1, 5, 4310}, {5, 0, 4309}, {9, 200, 4309}, {8, 3, 4310}, {5, 129, 4309}};
+  for (const auto& b : bad) {
+    CNETSTATUS st = testsupport::clearStatus();
+    list[0] = RELATION{};
+    list[0].type = 5;
+    list[0].number = 2;
+    list[1] = RELATION{};
+    list[1].type = b.type;
+    list[1].number = b.number;
+    cnetRelConvert(CNET_REL_SYNONYM, 0, 2, list, &set, &st);
+    EXPECT_STATUS(st, 503u, b.errcode);
+    // Bits set before the failure stay.
+    EXPECT_NE(cnetRelSame(set, rel(3, 129)), 0u);
+    EXPECT_NE(cnetRelSame(set, rel(3, 1)), 0u);
+  }
+  // A count below 1 ignores the list.
+  CNETSTATUS st = testsupport::clearStatus();
+  cnetRelConvert(0, 0, -1, list, &set, &st);
+  EXPECT_OK(st);
+}
+
+int qsortCmp(const void* a, const void* b) {
+  return cnetWdvRelCmp(static_cast<const CNETRELENT*>(a), static_cast<const CNETRELENT*>(b));
+}
+
+TEST(Relation, EntriesSortByTargetRelationAndStrength) {
+  std::vector<CNETRELENT> v = {entry(9, 3, 1, 50), entry(2, 3, 2, 100), entry(9, 1, 1, 10),
+                               entry(9, 3, 1, 20), entry(2, 255, 0, 5), entry(2, 3, 130, 1),
+                               entry(0, 2, 1, 100)};
+  std::qsort(v.data(), v.size(), sizeof v[0], qsortCmp);
+  const CNETRELENT want[] = {entry(0, 2, 1, 100), entry(2, 3, 2, 100), entry(2, 3, 130, 1),
+                             entry(2, 255, 0, 5), entry(9, 1, 1, 10),  entry(9, 3, 1, 20),
+                             entry(9, 3, 1, 50)};
+  ASSERT_EQ(v.size(), std::size(want));
+  for (size_t i = 0; i < v.size(); ++i) {
+    EXPECT_EQ(cnetWdvRelCmp(&v[i], &want[i]), 0) << i;
+  }
+  CNETRELENT a = entry(5, 3, 1, 50), b = entry(5, 3, 1, 51);
+  EXPECT_LT(cnetWdvRelCmp(&a, &b), 0);
+  EXPECT_GT(cnetWdvRelCmp(&b, &a), 0);
+}
+
+TEST(Relation, InconsistentHigherAndLowerTowardsOneTarget) {
+  CNETRELENT higher = entry(7, 1, 1, 100), lower = entry(7, 2, 130, 100);
+  EXPECT_EQ(cnetWdvRelInvalid(9, &higher, &lower), 1);
+  EXPECT_EQ(cnetWdvRelInvalid(9, &lower, &higher), -1);
+  EXPECT_EQ(cnetWdvRelInvalid(5, &higher, &lower), -1);
+  EXPECT_EQ(cnetWdvRelInvalid(5, &lower, &higher), 1);
+  CNETRELENT other = entry(8, 2, 1, 100);
+  EXPECT_EQ(cnetWdvRelInvalid(9, &higher, &other), 0);
+  CNETRELENT sym = entry(7, 3, 1, 100);
+  EXPECT_EQ(cnetWdvRelInvalid(9, &higher, &sym), 0);
+  CNETRELENT higher2 = entry(7, 1, 200, 100);
+  EXPECT_EQ(cnetWdvRelInvalid(9, &higher, &higher2), 0);
+}
+
+}  // namespace
