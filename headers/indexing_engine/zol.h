@@ -138,12 +138,14 @@ THES_EXPORT void ZOLcreateIndexTerm(ZOLINDEX* handle, char action, ZOLSTATUS* st
 /* Engine item of a term: where the term stands in the query text. */
 typedef struct ZOLITEM {
   uint32_t offset; /* byte offset of the term in the query text */
-  uint32_t length; /* bytes of the term in the query text (quotes included for phrases) */
+  uint32_t length; /* bytes of the term in the query text (quotes included for phrases, weight
+                      excluded) */
 } ZOLITEM;
 
 /* Term entry of the plain converted form (form 3). */
 typedef struct ZOLTERM {
-  uint8_t kind;          /* 'W' word or phrase, 'M' masked (holds a wildcard) */
+  uint8_t kind;          /* 'W' word or phrase, 'M' masked (a word with * or ?; wildcard
+                            characters inside a quoted phrase are taken literally) */
   uint8_t reserved0;     /* zero */
   uint8_t marker;        /* 0 after conversion; the thesaurus sets 'N' before expansion */
   uint8_t phrase;        /* 1 when the term was written as a quoted phrase */
@@ -204,13 +206,20 @@ typedef struct ZOLSEARCHCOND {
 } ZOLSEARCHCOND;
 
 /* Converts a query (form 1 or 6) into the plain converted form. On success *out holds the
- * converted condition and *handle the engine memory it points into, freed by
- * ZOLconvertSearchCond_Release. An already converted condition (form 3 or 4) is copied to *out
- * unchanged and *handle stays null. */
+ * converted condition (a copy of the input with form, terms and condition text set) and
+ * *handle the engine memory it points into, freed by ZOLconvertSearchCond_Release. An already
+ * converted condition (form 3 or 4) is copied to *out unchanged and *handle becomes null; form 5
+ * is ZOL_RC_PARAMETER. A conversion already held in *handle is released after the new one is
+ * built, so the query may point into it, but a converted condition copied from it is left
+ * dangling. On failure *out is cleared and *handle is null. Syntax errors give ZOL_RC_PARAMETER
+ * (an empty query ZOL_RC_EMPTY_QUERY, a word of wildcards only ZOL_RC_MASK) with the byte
+ * offset of the error in kernelInfo. Queries are limited to 1 MiB, 10,000 terms, 50,000
+ * tokens and 32,767 bytes per term. */
 THES_EXPORT void ZOLconvertSearchCond(void** handle, ZOLSEARCHCOND condition, ZOLSEARCHCOND* out,
                                       ZOLSTATUS* status);
 
-/* As ZOLconvertSearchCond, producing the mixed converted form (a form 5 input is copied). */
+/* As ZOLconvertSearchCond, producing the mixed converted form (a form 5 input is copied; forms
+ * 3 and 4 are ZOL_RC_PARAMETER). Implied ANDs get no entry. */
 THES_EXPORT void ZOLconvertSearchCond_Mix(void** handle, ZOLSEARCHCOND condition,
                                           ZOLSEARCHCOND* out, ZOLSTATUS* status);
 
@@ -218,10 +227,14 @@ THES_EXPORT void ZOLconvertSearchCond_Mix(void** handle, ZOLSEARCHCOND condition
  * error. */
 THES_EXPORT void ZOLconvertSearchCond_Release(void** handle, ZOLSTATUS* status);
 
-/* Writes a converted condition (form 3, 4 or 5) back as query text, zero-terminated, into
- * buffer (capacity bytes); *length receives the bytes written without the terminator. Phrases
- * and texts with blanks or syntax characters are quoted; weights other than 100 (and 0) are
- * written as ^N. A buffer that is too small gives ZOL_RC_PARAMETER. */
+/* Writes a converted condition (form 3, 4 or 5) back as query text in its code page,
+ * zero-terminated, into buffer (capacity bytes); *length receives the bytes written without the
+ * terminator. Condition tokens may be separated by 0x20 or the code page's blank; references
+ * must lie in 1 to the entry count and the tokens must form a valid query. Phrases and texts
+ * with blanks or syntax characters are quoted; weights other than 100 (and 0) are written as
+ * ^N; a form-4 term's wildcard option bytes are written as * and ?. A text holding a double
+ * quote cannot be written. On failure (ZOL_RC_PARAMETER, also for a buffer that is too small)
+ * the buffer holds an empty string when capacity > 0 and *length is 0. */
 THES_EXPORT void ZOLformatSearchCond(const ZOLSEARCHCOND* condition, char* buffer, int32_t capacity,
                                      int32_t* length, ZOLSTATUS* status);
 

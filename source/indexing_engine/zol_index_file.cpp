@@ -1,0 +1,322 @@
+// Names, paths, file-system calls and the reading of word index files.
+#include "zol_index_file.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <new>
+
+#include "zol_status.h"
+
+namespace zol {
+namespace {
+
+constexpr std::array<uint32_t, 256> makeCrcTable() {
+  std::array<uint32_t, 256> table{};
+  for (uint32_t n = 0; n < 256; ++n) {
+    uint32_t c = n;
+    for (int k = 0; k < 8; ++k)
+      c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    table[n] = c;
+  }
+  return table;
+}
+
+constexpr std::array<uint32_t, 256> kCrcTable = makeCrcTable();
+
+FileId fileIdOf(const struct stat& st) {
+  FileId id;
+  id.device = static_cast<uint64_t>(st.st_dev);
+  id.inode = static_cast<uint64_t>(st.st_ino);
+  id.size = static_cast<uint64_t>(st.st_size);
+  id.mtimeSec = static_cast<int64_t>(st.st_mtim.tv_sec);
+  id.mtimeNsec = static_cast<int64_t>(st.st_mtim.tv_nsec);
+  return id;
+}
+
+}  // namespace
+
+// ---- Names and paths -----------------------------------------------------------------------
+
+bool validIndexName(const char* name) {
+  if (name == nullptr || name[0] == '\0') return false;
+  size_t i = 0;
+  for (; name[i] != '\0'; ++i) {
+    if (i >= 200 || name[i] == '/' || name[i] == '\t') return false;
+  }
+  return true;
+}
+
+bool splitDirectories(const char* directories, std::string* first, std::string* second) {
+  if (directories == nullptr) return false;
+  const char* tab = std::strchr(directories, '\t');
+  if (tab == nullptr) {
+    *first = directories;
+    second->clear();
+    return !first->empty();
+  }
+  if (std::strchr(tab + 1, '\t') != nullptr) return false;
+  first->assign(directories, static_cast<size_t>(tab - directories));
+  *second = tab + 1;
+  return !first->empty() && !second->empty();
+}
+
+std::string indexPath(const std::string& directory, const char* name, bool pending) {
+  std::string path = directory == "/" ? std::string() : directory;
+  path += '/';
+  path += name;
+  path += pending ? ".wi$" : ".wix";
+  return path;
+}
+
+bool pathFits(const std::string& path) {
+  return path.size() < PATH_MAX;
+}
+
+int chooseIndexPath(const std::string& first, const std::string& second, const char* name,
+                    std::string* path, FileId* id) {
+  if (!second.empty()) {
+    *path = indexPath(second, name, false);
+    int err = statFile(*path, id);
+    if (err != ENOENT && err != ENOTDIR) return err;
+  }
+  *path = indexPath(first, name, false);
+  return statFile(*path, id);
+}
+
+// ---- Files ---------------------------------------------------------------------------------
+
+int statFile(const std::string& path, FileId* id) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return errno;
+  *id = fileIdOf(st);
+  return 0;
+}
+
+int removeFile(const std::string& path) {
+  return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+int renameFile(const std::string& from, const std::string& to) {
+  if (::rename(from.c_str(), to.c_str()) != 0) return errno;
+  // Make the new name durable; a failure here does not undo the rename, so it is not reported.
+  size_t slash = to.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : to.substr(0, slash));
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    (void)::fsync(fd);
+    ::close(fd);
+  }
+  return 0;
+}
+
+uint32_t crc32Update(uint32_t crc, const uint8_t* data, size_t length) {
+  uint32_t c = ~crc;
+  for (size_t i = 0; i < length; ++i)
+    c = kCrcTable[(c ^ data[i]) & 0xFFu] ^ (c >> 8);
+  return ~c;
+}
+
+// ---- Mapping -------------------------------------------------------------------------------
+
+uint32_t checkHeader(const uint8_t* data, uint64_t size, IndexHeader* header) {
+  if (size < kHeaderSize) return kErrFileShort;
+  if (std::memcmp(data, kIndexMagic, sizeof kIndexMagic) != 0) return kErrFileMagic;
+  *header = decodeHeader(data);
+  if (header->version != kIndexVersion) return kErrFileVersion;
+  if (header->codePage == 0 || header->codePage > 36) return kErrFileCodePage;
+  for (size_t i = kHeaderReserved1; i < kHeaderReserved1 + 3; ++i) {
+    if (data[i] != 0) return kErrFileReserved;
+  }
+  if (load32(data + kHeaderReserved2) != 0) return kErrFileReserved;
+  uint64_t expected =
+      kHeaderSize + static_cast<uint64_t>(header->count) * kEntrySize + header->keyAreaSize;
+  if (expected != size) return kErrFileSize;
+  return 0;
+}
+
+IndexFile::~IndexFile() {
+  close();
+}
+
+void IndexFile::close() {
+  if (data_ != nullptr) ::munmap(const_cast<uint8_t*>(data_), id_.size);
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  data_ = nullptr;
+  keyStart_ = 0;
+  header_ = IndexHeader();
+  id_ = FileId();
+  path_.clear();
+}
+
+bool IndexFile::readAt(uint64_t offset, void* out, size_t length) const {
+  auto* p = static_cast<uint8_t*>(out);
+  while (length > 0) {
+    ssize_t n = ::pread(fd_, p, length, static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;  // an error, or the file shrank under us
+    p += n;
+    length -= static_cast<size_t>(n);
+    offset += static_cast<uint64_t>(n);
+  }
+  return true;
+}
+
+bool IndexFile::open(const std::string& path, uint8_t context, ZOLSTATUS* status) {
+  close();
+  try {
+    path_ = path;
+  } catch (const std::bad_alloc&) {
+    fail(status, ZOL_RC_NO_MEMORY, kErrFileOpen, context, path.c_str());
+    return false;
+  }
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) {
+    int err = errno;
+    uint32_t rc = (err == ENOENT || err == ENOTDIR) ? ZOL_RC_INDEX_NOT_EXIST : ZOL_RC_OPEN;
+    fail(status, rc, kErrFileOpen, context, path.c_str(), err);
+    close();
+    return false;
+  }
+  struct stat st;
+  uint8_t head[kHeaderSize];
+  uint32_t rc = ZOL_RC_OPEN;
+  uint32_t errcode = kErrFileStat;
+  int err = 0;
+  if (::fstat(fd_, &st) != 0) {
+    err = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    err = EISDIR;
+  } else if (static_cast<uint64_t>(st.st_size) < kHeaderSize) {
+    rc = ZOL_RC_INDEX_INVALID;
+    errcode = kErrFileShort;
+  } else if (!readAt(0, head, sizeof head)) {
+    rc = ZOL_RC_READ;
+    errcode = kErrFileRead;
+    err = errno;
+  } else {
+    errcode = checkHeader(head, static_cast<uint64_t>(st.st_size), &header_);
+    rc = errcode != 0 ? ZOL_RC_INDEX_INVALID : 0;
+  }
+  if (rc != 0) {
+    fail(status, rc, errcode, context, path.c_str(), err);
+    close();
+    return false;
+  }
+  id_ = fileIdOf(st);
+  keyStart_ = kHeaderSize + static_cast<uint64_t>(header_.count) * kEntrySize;
+  return true;
+}
+
+bool IndexFile::map(uint8_t context, ZOLSTATUS* status) {
+  if (data_ != nullptr) return true;
+  void* p = ::mmap(nullptr, id_.size, PROT_READ, MAP_PRIVATE, fd_, 0);
+  if (p == MAP_FAILED) {
+    fail(status, ZOL_RC_READ, kErrFileMap, context, path_.c_str(), errno);
+    return false;
+  }
+  data_ = static_cast<const uint8_t*>(p);
+  return true;
+}
+
+bool IndexFile::entry(uint32_t i, IndexEntry* e) const {
+  uint64_t at = kHeaderSize + static_cast<uint64_t>(i) * kEntrySize;
+  if (data_ != nullptr) {
+    *e = decodeEntry(data_ + at);
+    return true;
+  }
+  uint8_t bytes[kEntrySize];
+  if (!readAt(at, bytes, sizeof bytes)) return false;
+  *e = decodeEntry(bytes);
+  return true;
+}
+
+const uint8_t* IndexFile::key(const IndexEntry& e, uint8_t* scratch) const {
+  if (e.keyLength > kMaxKeyLength ||
+      static_cast<uint64_t>(e.keyOffset) + e.keyLength > header_.keyAreaSize) {
+    return nullptr;
+  }
+  if (data_ != nullptr) return data_ + keyStart_ + e.keyOffset;
+  return readAt(keyStart_ + e.keyOffset, scratch, e.keyLength) ? scratch : nullptr;
+}
+
+// ---- Writing -------------------------------------------------------------------------------
+
+FileWriter::~FileWriter() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+uint32_t FileWriter::create(const std::string& path) {
+  buffer_.reserve(bufferSize_);
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) {
+    errno_ = errno;
+    return kErrFileWriteOpen;
+  }
+  return 0;
+}
+
+uint32_t FileWriter::writeAll(const uint8_t* data, size_t length, uint64_t* offset) {
+  while (length > 0) {
+    ssize_t n = ::pwrite(fd_, data, length, static_cast<off_t>(*offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      errno_ = n < 0 ? errno : ENOSPC;
+      return kErrFileWrite;
+    }
+    data += n;
+    length -= static_cast<size_t>(n);
+    *offset += static_cast<uint64_t>(n);
+  }
+  return 0;
+}
+
+uint32_t FileWriter::flush() {
+  uint32_t err =
+      writeAll(reinterpret_cast<const uint8_t*>(buffer_.data()), buffer_.size(), &written_);
+  buffer_.clear();
+  return err;
+}
+
+uint32_t FileWriter::append(const void* data, size_t length) {
+  const char* p = static_cast<const char*>(data);
+  while (length > 0) {
+    size_t room = bufferSize_ - buffer_.size();
+    size_t n = length < room ? length : room;
+    buffer_.append(p, n);
+    p += n;
+    length -= n;
+    if (buffer_.size() == bufferSize_) {
+      if (uint32_t err = flush(); err != 0) return err;
+    }
+  }
+  return 0;
+}
+
+uint32_t FileWriter::writeAt(uint64_t offset, const void* data, size_t length) {
+  if (uint32_t err = flush(); err != 0) return err;
+  return writeAll(static_cast<const uint8_t*>(data), length, &offset);
+}
+
+uint32_t FileWriter::finish() {
+  if (uint32_t err = flush(); err != 0) return err;
+  if (::fsync(fd_) != 0) {
+    errno_ = errno;
+    return kErrFileSync;
+  }
+  int rc = ::close(fd_);
+  fd_ = -1;
+  if (rc != 0) {
+    errno_ = errno;
+    return kErrFileClose;
+  }
+  return 0;
+}
+
+}  // namespace zol

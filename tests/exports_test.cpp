@@ -1,0 +1,54 @@
+// The shared library exports the engine's and the indexing engine's entry points by their
+// names, with C linkage, and hides everything else.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+class SharedLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    handle_ = dlopen(THESAURUS_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle_, nullptr) << dlerror();
+  }
+  void TearDown() override {
+    if (handle_ != nullptr) dlclose(handle_);
+  }
+  void* handle_ = nullptr;
+};
+
+TEST_F(SharedLibrary, ExportsEveryEntryPointAndHidesInternals) {
+  const char* exported[] = {
+      "cnetCorrectNames", "cnetSetCNETCTL", "cnetConvertStatus_ZOL_CNET", "zolCNETgetMessage",
+      "cnetTimef", "cnetProgress", "cnetWarnf", "cnetMemNonZero", "cnetLock_DirName", "cnetLock",
+      "cnetUnlock", "cnetRelMake", "cnetRelCopy", "cnetRelCategory", "cnetRelId", "cnetRelCmp",
+      "cnetRelReverse", "cnetRelValid", "cnetRelConvert_REL_RELATION", "cnetRelConvert",
+      "cnetRelSame", "cnetSetBit", "cnetCheckBit", "cnetWdvRelCmp", "cnetWdvRelInvalid",
+      "ZOLcreateIndexInit", "ZOLcreateItemIndexOneDoc", "ZOLcreateIndexLast",
+      "ZOLcreateIndexTerm", "ZOLsearchIndex", "ZOLsearchIndex_OpenResult",
+      "ZOLsearchIndex_GetResult", "ZOLsearchIndex_CloseResult", "ZOLsearchIndex_ReleaseResult",
+      "ZOLsearchIndex_Release", "ZOLverifyIndex", "ZOL_deleteIndex", "ZOLnormalizeWord",
+      "ZOLunnormalizeWord", "ZOLconvertSearchCond", "ZOLconvertSearchCond_Mix",
+      "ZOLconvertSearchCond_Release", "ZOLformatSearchCond", "ZOLgetMessage"};
+  for (const char* name : exported) {
+    EXPECT_NE(dlsym(handle_, name), nullptr) << name;
+  }
+  // Internal helpers stay inside the library.
+  EXPECT_EQ(dlsym(handle_, "_Z15cnetShortenNamePcPKc"), nullptr);
+  EXPECT_EQ(dlsym(handle_, "_Z6cnetOsv"), nullptr);
+}
+
+TEST_F(SharedLibrary, EntryPointsWorkThroughTheLibrary) {
+  using Correct = unsigned (*)(const char**, const char**);
+  auto correct = reinterpret_cast<Correct>(dlsym(handle_, "cnetCorrectNames"));
+  ASSERT_NE(correct, nullptr);
+  const char* name = "thes";
+  const char* dirs = "/tmp";
+  EXPECT_EQ(correct(&name, &dirs), 1u);
+  const char* empty = "";
+  EXPECT_EQ(correct(&empty, &dirs), 0u);
+}
+
+}  // namespace
