@@ -101,6 +101,7 @@ typedef struct CNETFILE {
   uint32_t position;         /* where the next sequential read or write goes */
   uint32_t end;              /* size measured by cnetPointEndSetSize, else 0 */
   uint8_t lastOp;            /* 'R' after a read, 'W' after a write, 0 after open */
+  uint64_t size;             /* bytes of the file when opened for reading, else no limit */
   char path[CNET_PATH_SIZE]; /* full path */
 } CNETFILE;
 
@@ -177,6 +178,203 @@ typedef struct CNETRELENT {
 #define CNET_USER_SYMMETRIC 0x40u
 #define CNET_USER_HIGHER 0x20u
 #define CNET_USER_LOWER 0x10u
+
+/* ---- Dictionary file records (formats in source/thesaurus_engine/cnet_dict.h) ------ */
+
+#define CNET_MAGIC "CNET"
+#define CNET_VERSION_CURRENT 256
+#define CNET_HEADER_SIZE 80
+#define CNET_RECORD_SIZE 20
+#define CNET_WORD_MAX 192 /* longest stored (normalized) word */
+#define CNET_TERM_MAX 64  /* longest word as written */
+#define CNET_ABSENT 0x80u /* absent flag of word and group records */
+
+/* Dictionary header in memory: the 80 bytes of the file, 32-bit fields in host order. */
+typedef struct CNETHEAD {
+  char magic[4];            /* "CNET" */
+  uint32_t version;         /* 256 (0 accepted) */
+  uint32_t wordCount;       /* word records */
+  uint32_t groupCount;      /* group records */
+  uint32_t absentWords;     /* word records with the absent flag */
+  uint32_t absentGroups;    /* group records with the absent flag */
+  uint32_t maxWordGroups;   /* largest number of groups of one word */
+  uint32_t maxWordRels;     /* largest number of relation entries of one word */
+  uint32_t maxGroupMembers; /* largest number of members of one group */
+  uint32_t maxGroupRels;    /* largest number of relation entries of one group */
+  uint8_t codePage;         /* code page number 1 to 36 */
+  uint8_t codePageHigh[3];  /* zero */
+  uint8_t reserved[36];     /* zero */
+} CNETHEAD;
+
+/* Word record, host order (on disk: 20 bytes big-endian at 80 + 20 x id of "wdf"). */
+typedef struct CNETWORDREC {
+  uint32_t offset;     /* of the word's data in "wdv" */
+  uint32_t textLength; /* bytes of text */
+  uint32_t relCount;   /* relation entries */
+  uint32_t groupCount; /* groups */
+  uint8_t flags;       /* CNET_ABSENT */
+  uint8_t reserved[3]; /* zero */
+} CNETWORDREC;
+
+/* Group record, host order (on disk: 20 bytes big-endian at 20 x id of "grf"). */
+typedef struct CNETGROUPREC {
+  uint32_t offset;      /* of the group's data in "grv" */
+  uint32_t size;        /* bytes of data */
+  uint32_t memberCount; /* member entries */
+  uint32_t relCount;    /* relation entries */
+  REL rel;              /* block relation, (0,0) for none */
+  uint8_t flags;        /* CNET_ABSENT */
+  uint8_t reserved;     /* zero */
+} CNETGROUPREC;
+
+/* Group entry, 8 bytes: a member (REL (255,0)) or a word of a relation line. */
+typedef struct CNETGROUPENT {
+  uint32_t word;    /* word id */
+  uint8_t strength; /* 1 to 100 */
+  uint8_t zero;     /* zero */
+  REL rel;          /* (255,0) or the relation line's REL */
+} CNETGROUPENT;
+
+/* Occurrence of a word in the word index, 16 bytes (the indexing engine's hit). */
+typedef struct CNETOCC {
+  uint32_t wordId;      /* word id */
+  uint8_t reserved0[6]; /* engine's */
+  uint8_t rank;         /* rank byte */
+  uint8_t reserved1[5]; /* engine's */
+} CNETOCC;
+
+/* ---- Definition source and code page ------------------------------------------------------ */
+
+#define CNET_DEF_FILE 2 /* CNETDEF.kind: a file named by path */
+
+/* Definition source: the compiler's input and the dump's output. */
+typedef struct CNETDEF {
+  uint8_t kind;           /* CNET_DEF_FILE */
+  uint8_t format;         /* 0 */
+  uint8_t reserved0[14];  /* zero */
+  uint8_t notExamined[8]; /* not examined */
+  uint8_t reserved1[4];   /* zero */
+  const char* path;       /* the file's path, at most 2047 characters */
+  uint8_t reserved2[16];  /* zero */
+} CNETDEF;
+
+/* Code page record of the compiler, 16 bytes. */
+typedef struct CNETCODE {
+  uint8_t codePage;     /* 1 to 36 */
+  uint8_t reserved[15]; /* zero */
+} CNETCODE;
+
+/* One word of the block being read or written. */
+typedef struct DEFENTRY {
+  uint32_t textOffset; /* into DEFCTL.text */
+  uint32_t length;     /* bytes of the normalized word */
+  uint32_t line;       /* line it was read from */
+  uint8_t strength;    /* 1 to 100 */
+  REL rel;             /* (255,0) member, else the relation line's REL */
+  uint8_t zero;        /* zero */
+} DEFENTRY;
+
+/* Control record of the definition reader and writer; cleared by cnetDefOpen. */
+typedef struct DEFCTL {
+  char* pendingLine;      /* first non-blank character of the current line; null: consumed */
+  int32_t pendingLength;  /* trimmed length of the current line; 0 at end of input */
+  char lineBuffer[256];   /* raw current line, zero-terminated */
+  uint8_t kind;           /* CNETDEF.kind */
+  uint32_t lineNumber;    /* lines read so far */
+  uint32_t blockLine;     /* line of the current block's head */
+  char path[2076];        /* the definition file's path */
+  FILE* file;             /* the open file */
+  uint8_t format;         /* CNETDEF.format */
+  REL blockRel;           /* the block relation; (0,0) for none */
+  DEFENTRY* entries;      /* the block's words */
+  uint32_t entryCount;    /* entries in use */
+  uint32_t entryCapacity; /* entries allocated */
+  uint32_t memberCount;   /* member entries (member lines while reading) */
+  uint32_t relationCount; /* relation entries (relation lines while reading) */
+  char* text;             /* normalized words back to back */
+  uint32_t textSize;      /* bytes allocated */
+  uint32_t textUsed;      /* bytes in use */
+  uint8_t codePage;       /* code page number */
+} DEFCTL;
+
+/* ---- Temporary files of the compiler ------------------------------------------------------ */
+
+/* One word occurrence, 16 bytes, host order in the work files. */
+typedef struct CNETTMPREC {
+  uint32_t serial;     /* occurrence number, in file order */
+  uint32_t textOffset; /* offset of the text in the pair's text file (or buffer) */
+  uint32_t length;     /* bytes of text, 1 to 192 */
+  uint8_t strength;    /* 1 to 100 */
+  uint8_t zero;        /* zero */
+  REL rel;             /* the occurrence's relation */
+} CNETTMPREC;
+
+/* An index file and a text file of the temporary set. */
+typedef struct CNETTMPPAIR {
+  FILE* index;                         /* records */
+  FILE* text;                          /* texts */
+  uint64_t indexBytes;                 /* bytes of index read or written since open */
+  uint64_t textBytes;                  /* bytes of text read or written since open */
+  uint64_t savedIndexBytes;            /* indexBytes at the last close */
+  uint64_t savedTextBytes;             /* textBytes at the last close */
+  char indexName[CNET_PATH_SIZE];      /* index file path */
+  char textName[CNET_PATH_SIZE];       /* text file path */
+  uint8_t end;                         /* 'Y' when reading has reached the end, else 'N' */
+  CNETTMPREC current;                  /* current record read */
+  char currentText[CNET_WORD_MAX + 1]; /* its text */
+} CNETTMPPAIR;
+
+/* Temporary file set: the sorted run (pair 0), the merge output (pair 1), the input-order
+ * copy (pair 2) and the memory buffer. Cleared to zero before use. */
+typedef struct CNETTMPSET {
+  CNETTMPPAIR pairs[3];
+  CNETTMPREC* records; /* memory records */
+  uint32_t capacity;   /* records allocated */
+  uint32_t count;      /* records in memory */
+  uint32_t cursor;     /* read cursor of the sorted read */
+  uint8_t sorted;      /* 'Y' when the memory is sorted, else 'N' */
+  char* text;          /* memory texts */
+  uint32_t textUsed;   /* bytes in use */
+  uint32_t textSize;   /* bytes allocated */
+} CNETTMPSET;
+
+/* ---- Compilation records ------------------------------------------------------------------ */
+
+/* One accepted block of the definition file. */
+typedef struct CNETBLOCK {
+  uint32_t firstSerial; /* serial of the block's first entry */
+  uint32_t memberCount; /* member entries */
+  uint32_t relCount;    /* relation entries */
+  REL rel;              /* block relation */
+  uint8_t zero[2];      /* zero */
+  uint32_t headLine;    /* line of the head */
+  uint32_t duplicateOf; /* 0xFFFFFFFF, or the index of the block it repeats */
+  uint32_t groupId;     /* final group id */
+} CNETBLOCK;
+
+/* What step 2 learns of one occurrence, indexed by serial. */
+typedef struct CNETENTINFO {
+  uint32_t firstSerial; /* serial of the first occurrence of the same word */
+  uint32_t wordId;      /* the word's id */
+  uint8_t strength;     /* 1 to 100 */
+  uint8_t zero;         /* zero */
+  REL rel;              /* the occurrence's REL */
+} CNETENTINFO;
+
+/* Membership of a word in a block (a group). */
+typedef struct CNETWRDGRP {
+  uint32_t wordId; /* word id */
+  uint32_t group;  /* block index, later group id; 0xFFFFFFFF for a dropped block */
+  REL rel;         /* (255,0) member, else the relation line's REL */
+  uint8_t zero[2]; /* zero */
+} CNETWRDGRP;
+
+/* A block's memberships, for finding equivalent blocks. */
+typedef struct CNETGRPRUN {
+  uint32_t block;    /* block index */
+  uint32_t count;    /* memberships */
+  CNETWRDGRP* first; /* the first of them */
+} CNETGRPRUN;
 
 /* ---- Frame -------------------------------------------------------------------------------- */
 
@@ -262,6 +460,159 @@ THES_EXPORT int32_t cnetWdvRelCmp(const CNETRELENT* a, const CNETRELENT* b);
 /* Non-zero when a and b name one target both as higher-than and as lower-than word w. */
 THES_EXPORT int32_t cnetWdvRelInvalid(uint32_t w, const CNETRELENT* a, const CNETRELENT* b);
 
+/* ---- Dictionary files ------------------------------------------------------------------- */
+
+/* 1 when all four files of set 0 exist; 0 with no status when the first is missing, 0 with
+ * CNET_INTEGRITY 4304 when a later one is. With info (16 bytes), the header is read and
+ * checked and info[0] receives the code page. */
+THES_EXPORT uint32_t cnetExist(const char* name, const char* directories, uint8_t* info,
+                               CNETSTATUS* status);
+/* Opens the four files with an fopen mode ("rb" or "wb"); returns ctl. */
+THES_EXPORT CNETCTL* cnetOpen(CNETCTL* ctl, const char* mode, CNETSTATUS* status);
+/* Closes every open file and releases the buffers; status may be null. */
+THES_EXPORT void cnetClose(CNETCTL* ctl, CNETSTATUS* status);
+THES_EXPORT void cnetReadHead(CNETCTL* ctl, CNETHEAD* out, CNETSTATUS* status);
+THES_EXPORT void cnetWriteHead(CNETCTL* ctl, const CNETHEAD* head, CNETSTATUS* status);
+/* Positions every file at its end and records its size; returns the status code. */
+THES_EXPORT uint32_t cnetPointEndSetSize(CNETCTL* ctl, CNETSTATUS* status);
+/* Reads word `id` (-1: the next record). Returns 0 read, 1 absent, -1 failure. The groups and
+ * rels pointers stay valid until the next read or close of ctl; text receives textLen bytes. */
+THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount, uint32_t** groups,
+                                 uint32_t* relCount, CNETRELENT** rels, char* text,
+                                 uint32_t* textLen, CNETSTATUS* status);
+/* Writes word `id` (0xFFFFFFFF: append). text needs room for 3 more bytes of padding. */
+THES_EXPORT void cnetWriteWord(CNETCTL* ctl, uint32_t id, uint32_t groupCount,
+                               const uint32_t* groups, uint32_t relCount, const CNETRELENT* rels,
+                               char* text, uint32_t textLen, CNETSTATUS* status);
+/* Reads group `id` (below 0: the next record). Returns 0 read, 1 absent, -1 failure. */
+THES_EXPORT int32_t cnetReadGroup(CNETCTL* ctl, int32_t id, CNETGROUPREC* out,
+                                  CNETGROUPENT** entries, CNETSTATUS* status);
+/* Appends a group with its entries (members, then relation entries). */
+THES_EXPORT void cnetWriteGroup(CNETCTL* ctl, const CNETGROUPREC* in, const CNETGROUPENT* entries,
+                                CNETSTATUS* status);
+THES_EXPORT void cnetCopy(CNETCTL* source, CNETCTL* destination, CNETSTATUS* status);
+THES_EXPORT void cnetRename(CNETCTL* from, CNETCTL* to, CNETSTATUS* status);
+/* rename(2) with retries on EACCES and EBUSY; 0 on success. */
+THES_EXPORT int32_t XXrename(const char* from, const char* to);
+THES_EXPORT void cnetDelete(CNETCTL* ctl, CNETSTATUS* status);
+THES_EXPORT int32_t cnetAccess(const char* path, int32_t mode);
+/* Looks a normalized word up in the word index; *ids (freed by the caller) receives *count
+ * occurrences sorted by rank and id. Returns -1. */
+THES_EXPORT int32_t cnetWord_WordID(void** searchCache, CNETCTL* ctl, const CNETHEAD* head,
+                                    const char* word, uint32_t length, uint16_t option,
+                                    const uint8_t options[2], uint32_t* count, CNETOCC** ids,
+                                    CNETSTATUS* status);
+THES_EXPORT void cnetWord_WordID_Release(void** searchCache, CNETSTATUS* status);
+THES_EXPORT int32_t cnetSameGroupId(const CNETGROUPREC* group, const CNETGROUPENT* entries,
+                                    CNETCTL* ctl, uint32_t lowestGroupId, CNETSTATUS* status);
+THES_EXPORT void cnetGrpIdCheck(uint32_t* ids, uint32_t* count);
+THES_EXPORT char* cnetStrNDup(const char* text, uint32_t n);
+THES_EXPORT int32_t cnetWordCmp(const char* a, uint32_t lengthA, const char* b, uint32_t lengthB);
+THES_EXPORT int32_t cnetGrpIdCmp(const void* a, const void* b);
+THES_EXPORT int32_t cnetOccCmp(const void* a, const void* b);
+THES_EXPORT int32_t cnetGRVcmp(const void* a, const void* b);
+THES_EXPORT void cnetZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
+                                      int32_t outSize, int32_t* outLength, CNETSTATUS* status);
+THES_EXPORT void cnetZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length,
+                                        char* out, int32_t outSize, int32_t* outLength,
+                                        CNETSTATUS* status);
+THES_EXPORT void cnetZOLnormalizeWordLength(uint8_t codePage, const char* word, int32_t length,
+                                            int32_t* outLength, CNETSTATUS* status);
+
+/* ---- Definition reader ------------------------------------------------------------------ */
+
+THES_EXPORT void cnetDefOpen(DEFCTL* def, const CNETDEF* source, uint8_t codePage, const char* mode,
+                             CNETSTATUS* status);
+THES_EXPORT void cnetDefClose(DEFCTL* def, CNETSTATUS* status);
+/* Reads the next accepted block; a member count of 0 means the end of the input. */
+THES_EXPORT void cnetDefRead(DEFCTL* def, const CNETEXEC* exec, CNETSTATUS* status);
+THES_EXPORT void cnetDefReadStream1(DEFCTL* def, const CNETEXEC* exec, CNETSTATUS* status);
+THES_EXPORT void CopyStrWords(uint8_t codePage, char* out, int32_t size);
+THES_EXPORT void CopyStrSpace(uint8_t codePage, char* out, uint32_t size);
+THES_EXPORT int32_t xstrtol(uint8_t codePage, const char* text, char** end, int32_t base);
+
+/* ---- Temporary files -------------------------------------------------------------------- */
+
+/* Mode 'W' write, 'S' read sorted, 'R' read in input order. */
+THES_EXPORT void cnetTmpOpen(CNETTMPSET* set, uint8_t mode, CNETSTATUS* status);
+THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const char* text, uint32_t length,
+                              uint8_t strength, const REL* rel, CNETSTATUS* status);
+THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial, char* text, uint32_t* length,
+                                   uint8_t* strength, REL* rel, CNETSTATUS* status);
+THES_EXPORT void cnetTmpRead(CNETTMPSET* set, uint32_t* serial, char* text, uint32_t* length,
+                             uint8_t* strength, REL* rel, CNETSTATUS* status);
+THES_EXPORT void cnetTmpClose(CNETTMPSET* set, CNETSTATUS* status);
+THES_EXPORT void cnetTmpDelete(CNETTMPSET* set, CNETSTATUS* status);
+
+/* ---- Compiler ----------------------------------------------------------------------------- */
+
+/* Comparators of the compilation steps, shaped for qsort. */
+THES_EXPORT int32_t cnetWrdGrpCmp(const void* a, const void* b);
+THES_EXPORT int32_t cnetWrdGrpIdCmp(const void* a, const void* b);
+THES_EXPORT int32_t cnetWrdGrpGrpCmp(const void* a, const void* b);
+THES_EXPORT int32_t cnetWrdGrpGrpIdCmp(const void* a, const void* b);
+/* Sorts a word's relation list, drops repeated entries and warns (zolC706W) about a target
+ * named both higher and lower; *count becomes the entries kept. */
+THES_EXPORT void cnetWdvRelCheck(const CNETEXEC* exec, const char* definitionPath, uint32_t w,
+                                 const char* text, uint32_t length, CNETRELENT* list,
+                                 uint32_t* count, uint8_t codePage);
+
+/* Compiles the definition file into dictionary `name`. */
+THES_EXPORT void zolCNETregist(const char* name, const char* directories, const CNETDEF* definition,
+                               const CNETCODE* code, const CNETEXEC* exec, void* reserved,
+                               CNETSTATUS* status);
+
+/* ---- Term lookup -------------------------------------------------------------------------- */
+
+/* Term to look up, 80 bytes. */
+typedef struct CNETTERM {
+  char text[CNET_TERM_MAX]; /* in the dictionary's code page, not terminated */
+  uint16_t length;          /* bytes of text, 1 to 64 */
+  int16_t weight;           /* must be 100 */
+  uint8_t options[2];       /* word search options, passed to the indexing engine */
+  uint8_t reserved[10];     /* zero */
+} CNETTERM;
+
+/* What to follow in a lookup (and an expansion). */
+typedef struct CNETCOND {
+  uint8_t relations;        /* CNET_REL_ flags of the named relations */
+  uint8_t userFamilies;     /* CNET_USER_ flags: every numbered relation of a family */
+  uint8_t reserved0[14];    /* zero */
+  uint32_t userCount;       /* entries of userList */
+  const RELATION* userList; /* single numbered relations: type 5 to 7, number 1 to 128 */
+  uint32_t maxTerms;        /* room of the result array */
+  int32_t maxDepth;         /* deepest level of related terms */
+  uint8_t minStrength;      /* weaker relations are not followed */
+  uint8_t reserved1[15];    /* zero */
+} CNETCOND;
+
+/* One term found, 256 bytes. */
+typedef struct CNETRESENT {
+  char text[CNET_WORD_MAX]; /* display form, not terminated */
+  uint16_t length;          /* bytes of text */
+  uint8_t reserved0[2];     /* left as the caller set it */
+  uint32_t depth;           /* 0 for terms found directly, else relation steps */
+  uint8_t strength;         /* strength of the relation it was reached by; the rank for hits */
+  uint8_t reserved1[7];     /* left as the caller set it */
+  RELATION relation;        /* relation it was reached by; zero for hits */
+  int32_t parent;           /* index of the last entry returned before it was queued (-1: none) */
+  uint8_t reserved2[28];    /* left as the caller set it */
+} CNETRESENT;
+
+/* Caller's result array. */
+typedef struct CNETRESULT {
+  CNETRESENT* entries; /* room for CNETCOND.maxTerms entries */
+  uint32_t count;      /* entries written */
+} CNETRESULT;
+
+/* Looks up the terms related to `term`, breadth-first, or lists the top terms when term is
+ * null. *searchContext keeps the word index search between calls (null cell: no reuse). */
+THES_EXPORT void zolCNETrefer(void** searchContext, const char* name, const char* directories,
+                              const CNETTERM* term, const CNETCOND* condition, int32_t reserved,
+                              CNETRESULT* result, CNETSTATUS* status);
+/* Frees the search context kept in *searchContext and sets it to null. */
+THES_EXPORT void zolCNETrefer_Release(void** searchContext, CNETSTATUS* status);
+
 THES_EXTERN_C_END
 
 #ifdef __cplusplus
@@ -274,6 +625,19 @@ static_assert(sizeof(REL) == 2, "REL is 2 bytes");
 static_assert(sizeof(RELATION) == 16, "RELATION is 16 bytes");
 static_assert(sizeof(RELSET) == 96, "RELSET is 96 bytes");
 static_assert(sizeof(CNETRELENT) == 8, "relation entry is 8 bytes");
+static_assert(sizeof(CNETHEAD) == 80, "CNETHEAD is 80 bytes");
+static_assert(offsetof(CNETHEAD, codePage) == 40, "code page at 40");
+static_assert(sizeof(CNETWORDREC) == 20, "word record is 20 bytes");
+static_assert(sizeof(CNETGROUPREC) == 20, "group record is 20 bytes");
+static_assert(sizeof(CNETGROUPENT) == 8, "group entry is 8 bytes");
+static_assert(sizeof(CNETOCC) == 16, "occurrence is 16 bytes");
+static_assert(offsetof(CNETOCC, rank) == 10, "rank byte at 10");
+static_assert(sizeof(CNETCODE) == 16, "CNETCODE is 16 bytes");
+static_assert(sizeof(DEFENTRY) == 16, "DEFENTRY is 16 bytes");
+static_assert(sizeof(CNETTMPREC) == 16, "temporary record is 16 bytes");
+static_assert(sizeof(CNETTERM) == 80, "term record is 80 bytes");
+static_assert(sizeof(CNETRESENT) == 256, "result entry is 256 bytes");
+static_assert(offsetof(CNETRESENT, relation) == 208, "relation at 208");
 #endif
 
 #endif /* THESAURUS_ENGINE_CNET_H */

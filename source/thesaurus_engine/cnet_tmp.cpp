@@ -1,0 +1,334 @@
+// Sorted temporary files: every word occurrence of a compilation goes into a bounded memory
+// buffer, which is sorted and merged into a sorted run file whenever it fills, and into an
+// input-order copy. The compiler reads the occurrences back once sorted by word (memory merged
+// with the run) and once in input order.
+#include "cnet_tmp.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "cnet_names.h"
+#include "cnet_os.h"
+#include "cnet_status.h"
+
+namespace {
+
+constexpr uint32_t kInitialRecords = 4096;
+constexpr uint32_t kInitialText = 65536;
+constexpr size_t kStreamBuffer = 65536;
+
+// Location numbers.
+constexpr uint32_t kErrAlloc = 4300;
+constexpr uint32_t kErrMisaligned = 4301;
+constexpr uint32_t kErrOpen = 4350;
+constexpr uint32_t kErrClose = 4351;
+constexpr uint32_t kErrWriteRecord = 4352;
+constexpr uint32_t kErrWriteText = 4353;
+constexpr uint32_t kErrReadRecord = 4354;
+constexpr uint32_t kErrReadText = 4355;
+constexpr uint32_t kErrDelete = 4356;
+
+enum Pair { kRun = 0, kMerge = 1, kInput = 2 };
+
+constexpr const char* kSuffixes[3][2] = {{"$00", "$01"}, {"$10", "$11"}, {"$20", "$21"}};
+
+// Sort order of occurrences: text as cnetWordCmp compares it, then serial.
+int compare(const char* textA, const CNETTMPREC& a, const char* textB, const CNETTMPREC& b) {
+  size_t n = std::min(a.length, b.length);
+  int c = std::memcmp(textA, textB, n);
+  if (c != 0) return c;
+  if (a.length != b.length) return a.length < b.length ? -1 : 1;
+  if (a.serial != b.serial) return a.serial < b.serial ? -1 : 1;
+  return 0;
+}
+
+FILE* openStream(const char* path, const char* mode) {
+  FILE* f = cnetOs()->openStream(path, mode);
+  if (f != nullptr) std::setvbuf(f, nullptr, _IOFBF, kStreamBuffer);
+  return f;
+}
+
+// Opens a pair for reading ("rb") or writing ("wb"). A pair that was closed empty is not
+// opened for reading: it is at its end at once.
+void pairOpen(CNETTMPPAIR& p, const char* mode, CNETSTATUS* status) {
+  bool reading = mode[0] == 'r';
+  if (reading && p.savedIndexBytes == 0) {
+    p.end = 'Y';
+    return;
+  }
+  p.end = 'N';
+  p.index = openStream(p.indexName, mode);
+  if (p.index == nullptr) {
+    cnetFailFile(status, CNET_OPEN, kErrOpen, p.indexName);
+    return;
+  }
+  p.text = openStream(p.textName, mode);
+  if (p.text == nullptr) {
+    cnetFailFile(status, CNET_OPEN, kErrOpen, p.textName);
+    return;
+  }
+  p.indexBytes = 0;
+  p.textBytes = 0;
+}
+
+// Closes the pair's open files; the byte counts are kept for the next open.
+void pairClose(CNETTMPPAIR& p, CNETSTATUS* status) {
+  FILE** files[2] = {&p.index, &p.text};
+  const char* names[2] = {p.indexName, p.textName};
+  for (int i = 0; i < 2; ++i) {
+    if (*files[i] == nullptr) continue;
+    if (cnetOs()->closeStream(*files[i]) != 0)
+      cnetFailFile(status, CNET_CLOSE, kErrClose, names[i]);
+    *files[i] = nullptr;
+  }
+  p.savedIndexBytes = p.indexBytes;
+  p.savedTextBytes = p.textBytes;
+}
+
+void pairWrite(CNETTMPPAIR& p, const CNETTMPREC& in, const char* text, CNETSTATUS* status) {
+  if (p.textBytes + in.length > UINT32_MAX) {
+    // Text offsets are 32-bit: a compilation this large cannot be recorded.
+    cnetFailFile(status, CNET_WRITE, kErrWriteText, p.textName);
+    return;
+  }
+  CNETTMPREC rec = in;
+  rec.textOffset = static_cast<uint32_t>(p.textBytes);
+  if (cnetOs()->writeStream(&rec, sizeof rec, p.index) != sizeof rec) {
+    cnetFailFile(status, CNET_WRITE, kErrWriteRecord, p.indexName);
+    return;
+  }
+  if (cnetOs()->writeStream(text, rec.length, p.text) != rec.length) {
+    cnetFailFile(status, CNET_WRITE, kErrWriteText, p.textName);
+    return;
+  }
+  p.indexBytes += sizeof rec;
+  p.textBytes += rec.length;
+}
+
+// Reads the next record of a pair into its current record; at the end sets end to 'Y'.
+void pairRead(CNETTMPPAIR& p, CNETSTATUS* status) {
+  if (p.end == 'Y') return;
+  CNETTMPREC rec;
+  size_t n = cnetOs()->readStream(&rec, sizeof rec, p.index);
+  if (n != sizeof rec) {
+    if (n == 0 && std::feof(p.index)) {
+      p.end = 'Y';
+    } else {
+      cnetFailFile(status, CNET_READ, kErrReadRecord, p.indexName);
+    }
+    return;
+  }
+  if (rec.textOffset != p.textBytes || rec.length < 1 || rec.length > CNET_WORD_MAX) {
+    cnetFail(status, CNET_UNEXPECTED, kErrMisaligned);
+    return;
+  }
+  if (cnetOs()->readStream(p.currentText, rec.length, p.text) != rec.length) {
+    cnetFailFile(status, CNET_READ, kErrReadText, p.textName);
+    return;
+  }
+  p.indexBytes += sizeof rec;
+  p.textBytes += rec.length;
+  p.current = rec;
+}
+
+void sortMemory(CNETTMPSET* set) {
+  const char* text = set->text;
+  std::sort(set->records, set->records + set->count,
+            [text](const CNETTMPREC& a, const CNETTMPREC& b) {
+              return compare(text + a.textOffset, a, text + b.textOffset, b) < 0;
+            });
+  set->sorted = 'Y';
+}
+
+// The next record in sort order: *rec and *text point at it (valid until the next call);
+// returns false when memory and run are used up or a status is set.
+bool nextSorted(CNETTMPSET* set, const CNETTMPREC** rec, const char** text, CNETSTATUS* status) {
+  CNETTMPPAIR& run = set->pairs[kRun];
+  bool memoryLeft = set->cursor < set->count;
+  bool runLeft = run.end == 'N';
+  if (!memoryLeft && !runLeft) return false;
+  if (memoryLeft) {
+    const CNETTMPREC& m = set->records[set->cursor];
+    const char* mText = set->text + m.textOffset;
+    if (!runLeft || compare(mText, m, run.currentText, run.current) < 0) {
+      ++set->cursor;
+      *rec = &m;
+      *text = mText;
+      return true;
+    }
+  }
+  // Hand out the run's current record, copied aside before the next one is read. The merge
+  // pair's current record serves as the place aside: that pair is only ever written.
+  static_assert(sizeof run.currentText >= CNET_WORD_MAX, "room for a text");
+  set->pairs[kMerge].current = run.current;
+  std::memcpy(set->pairs[kMerge].currentText, run.currentText, run.current.length);
+  pairRead(run, status);
+  if (cnetFailed(status)) return false;
+  *rec = &set->pairs[kMerge].current;
+  *text = set->pairs[kMerge].currentText;
+  return true;
+}
+
+// Merges the memory records with the run into the merge pair, which becomes the new run.
+void flush(CNETTMPSET* set, CNETSTATUS* status) {
+  if (set->sorted != 'Y') sortMemory(set);
+  CNETTMPPAIR& run = set->pairs[kRun];
+  CNETTMPPAIR& merge = set->pairs[kMerge];
+  pairOpen(run, "rb", status);
+  if (!cnetFailed(status)) pairRead(run, status);
+  set->cursor = 0;
+  if (!cnetFailed(status)) pairOpen(merge, "wb", status);
+  const CNETTMPREC* r;
+  const char* t;
+  while (!cnetFailed(status) && nextSorted(set, &r, &t, status))
+    pairWrite(merge, *r, t, status);
+  pairClose(run, status);
+  pairClose(merge, status);
+  std::swap(set->pairs[kRun], set->pairs[kMerge]);
+}
+
+}  // namespace
+
+bool cnetTmpName(CNETTMPSET* set, const char* directory, const char* name) {
+  std::memset(set, 0, sizeof *set);
+  bool ok = true;
+  for (int i = 0; i < 3; ++i) {
+    CNETTMPPAIR& p = set->pairs[i];
+    ok = cnetFormPath(p.indexName, sizeof p.indexName, directory, name, kSuffixes[i][0]) && ok;
+    ok = cnetFormPath(p.textName, sizeof p.textName, directory, name, kSuffixes[i][1]) && ok;
+    p.end = 'Y';
+  }
+  return ok;
+}
+
+extern "C" THES_EXPORT void cnetTmpOpen(CNETTMPSET* set, uint8_t mode, CNETSTATUS* status) {
+  switch (mode) {
+    case 'W': {
+      auto* records = static_cast<CNETTMPREC*>(std::malloc(kInitialRecords * sizeof(CNETTMPREC)));
+      auto* text = static_cast<char*>(std::malloc(kInitialText));
+      if (records == nullptr || text == nullptr) {
+        std::free(records);
+        std::free(text);
+        cnetFail(status, CNET_NO_MEMORY, kErrAlloc);
+        return;
+      }
+      std::free(set->records);
+      std::free(set->text);
+      set->records = records;
+      set->capacity = kInitialRecords;
+      set->text = text;
+      set->textSize = kInitialText;
+      set->sorted = 'N';
+      set->count = 0;
+      set->cursor = 0;
+      set->textUsed = 0;
+      pairOpen(set->pairs[kInput], "wb", status);
+      break;
+    }
+    case 'S':
+      if (set->sorted != 'Y') sortMemory(set);
+      pairOpen(set->pairs[kRun], "rb", status);
+      if (!cnetFailed(status)) pairRead(set->pairs[kRun], status);
+      set->cursor = 0;
+      break;
+    case 'R':
+      pairOpen(set->pairs[kInput], "rb", status);
+      break;
+    default:
+      break;
+  }
+}
+
+extern "C" THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const char* text,
+                                         uint32_t length, uint8_t strength, const REL* rel,
+                                         CNETSTATUS* status) {
+  if (length < 1 || length > CNET_WORD_MAX || set->records == nullptr) {
+    cnetFail(status, CNET_UNEXPECTED, kErrMisaligned);
+    return;
+  }
+  if (set->count == set->capacity && set->capacity < kCnetTmpMaxRecords) {
+    uint32_t grown = std::min(set->capacity * 2, kCnetTmpMaxRecords);
+    if (void* p = std::realloc(set->records, grown * sizeof(CNETTMPREC))) {
+      set->records = static_cast<CNETTMPREC*>(p);
+      set->capacity = grown;
+    }
+  }
+  if (set->textUsed + length > set->textSize && set->textSize < kCnetTmpMaxText) {
+    uint32_t grown = std::min(set->textSize * 2, kCnetTmpMaxText);
+    if (void* p = std::realloc(set->text, grown)) {
+      set->text = static_cast<char*>(p);
+      set->textSize = grown;
+    }
+  }
+  if (set->count == set->capacity || set->textUsed + length > set->textSize) {
+    flush(set, status);
+    set->count = 0;
+    set->cursor = 0;
+    set->textUsed = 0;
+    if (cnetFailed(status)) return;
+  }
+  CNETTMPREC& rec = set->records[set->count++];
+  rec.serial = serial;
+  rec.textOffset = set->textUsed;
+  rec.length = length;
+  rec.strength = strength;
+  rec.zero = 0;
+  rec.rel = *rel;
+  std::memcpy(set->text + set->textUsed, text, length);
+  set->textUsed += length;
+  set->sorted = 'N';
+  pairWrite(set->pairs[kInput], rec, text, status);
+}
+
+extern "C" THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial, char* text,
+                                              uint32_t* length, uint8_t* strength, REL* rel,
+                                              CNETSTATUS* status) {
+  *length = 0;
+  const CNETTMPREC* r;
+  const char* t;
+  if (cnetFailed(status) || !nextSorted(set, &r, &t, status)) return;
+  *serial = r->serial;
+  std::memcpy(text, t, r->length);
+  *length = r->length;
+  *strength = r->strength;
+  *rel = r->rel;
+}
+
+extern "C" THES_EXPORT void cnetTmpRead(CNETTMPSET* set, uint32_t* serial, char* text,
+                                        uint32_t* length, uint8_t* strength, REL* rel,
+                                        CNETSTATUS* status) {
+  *length = 0;
+  CNETTMPPAIR& p = set->pairs[kInput];
+  pairRead(p, status);
+  if (p.end == 'Y' || cnetFailed(status)) return;
+  std::memcpy(text, p.currentText, p.current.length);
+  *length = p.current.length;
+  if (serial != nullptr) *serial = p.current.serial;
+  if (strength != nullptr) *strength = p.current.strength;
+  if (rel != nullptr) *rel = p.current.rel;
+}
+
+extern "C" THES_EXPORT void cnetTmpClose(CNETTMPSET* set, CNETSTATUS* status) {
+  for (CNETTMPPAIR& p : set->pairs)
+    pairClose(p, status);
+}
+
+extern "C" THES_EXPORT void cnetTmpDelete(CNETTMPSET* set, CNETSTATUS* status) {
+  for (CNETTMPPAIR& p : set->pairs) {
+    // Files still open are closed first, without reporting, so that nothing is left behind.
+    pairClose(p, nullptr);
+    for (const char* path : {p.indexName, p.textName}) {
+      if (path[0] == '\0' || cnetOs()->access(path) != 0) continue;
+      if (cnetOs()->remove(path) != 0) cnetFailFile(status, CNET_DELETE, kErrDelete, path);
+    }
+  }
+  std::free(set->records);
+  std::free(set->text);
+  set->records = nullptr;
+  set->text = nullptr;
+  set->capacity = set->count = set->cursor = 0;
+  set->textSize = set->textUsed = 0;
+}

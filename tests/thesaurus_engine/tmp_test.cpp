@@ -1,0 +1,198 @@
+// Sorted temporary files: sort order across flushes, input order, file names, failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "cnet_tmp.h"
+#include "support/os_faults.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testsupport::fileExists;
+using testsupport::TempDir;
+
+struct Rec {
+  uint32_t serial;
+  std::string text;
+  uint8_t strength;
+  REL rel;
+  bool operator<(const Rec& o) const {
+    return std::tie(text, serial) < std::tie(o.text, o.serial);  // bytes, shorter first, serial
+  }
+  bool operator==(const Rec& o) const {
+    return serial == o.serial && text == o.text && strength == o.strength &&
+           rel.category == o.rel.category && rel.id == o.rel.id;
+  }
+};
+
+class TmpFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    set_ = std::make_unique<CNETTMPSET>();
+    ASSERT_TRUE(cnetTmpName(set_.get(), dir_.c_str(), "thes"));
+  }
+  void TearDown() override { cnetTmpDelete(set_.get(), nullptr); }
+
+  void writeAll(const std::vector<Rec>& recs) {
+    cnetTmpOpen(set_.get(), 'W', &st_);
+    ASSERT_OK(st_);
+    for (const Rec& r : recs) {
+      cnetTmpWrite(set_.get(), r.serial, r.text.data(), static_cast<uint32_t>(r.text.size()),
+                   r.strength, &r.rel, &st_);
+      ASSERT_OK(st_);
+    }
+    cnetTmpClose(set_.get(), &st_);
+    ASSERT_OK(st_);
+  }
+  std::vector<Rec> readSorted() {
+    std::vector<Rec> out;
+    cnetTmpOpen(set_.get(), 'S', &st_);
+    char text[CNET_WORD_MAX];
+    for (;;) {
+      Rec r{};
+      uint32_t length = 0;
+      cnetTmpReadSorted(set_.get(), &r.serial, text, &length, &r.strength, &r.rel, &st_);
+      if (length == 0 || st_.retcode != 0) break;
+      r.text.assign(text, length);
+      out.push_back(r);
+    }
+    cnetTmpClose(set_.get(), &st_);
+    return out;
+  }
+  std::vector<Rec> readInput() {
+    std::vector<Rec> out;
+    cnetTmpOpen(set_.get(), 'R', &st_);
+    char text[CNET_WORD_MAX];
+    for (;;) {
+      Rec r{};
+      uint32_t length = 0;
+      cnetTmpRead(set_.get(), &r.serial, text, &length, &r.strength, &r.rel, &st_);
+      if (length == 0 || st_.retcode != 0) break;
+      r.text.assign(text, length);
+      out.push_back(r);
+    }
+    cnetTmpClose(set_.get(), &st_);
+    return out;
+  }
+  std::string file(const char* suffix) const { return dir_.file(std::string("thes.") + suffix); }
+
+  TempDir dir_;
+  std::unique_ptr<CNETTMPSET> set_;
+  CNETSTATUS st_ = testsupport::clearStatus();
+};
+
+TEST_F(TmpFiles, NothingWrittenReadsNothing) {
+  writeAll({});
+  EXPECT_TRUE(readSorted().empty());
+  EXPECT_TRUE(readInput().empty());
+  EXPECT_OK(st_);
+  EXPECT_FALSE(fileExists(file("$00")));
+}
+
+TEST_F(TmpFiles, SmallSetSortsInMemoryWithoutARun) {
+  std::vector<Rec> recs = {{0, "b", 100, {255, 0}},
+                           {1, "abc", 50, {3, 1}},
+                           {2, "ab", 10, {1, 130}},
+                           {3, "b", 20, {2, 1}}};
+  writeAll(recs);
+  EXPECT_FALSE(fileExists(file("$00"))) << "no flush, no run";
+  std::vector<Rec> want = recs;
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(readSorted(), want);
+  EXPECT_EQ(readInput(), recs);
+  EXPECT_OK(st_);
+}
+
+TEST_F(TmpFiles, ManyRecordsMergeAcrossFlushesLikeASort) {
+  // Enough records for three flushes; a small vocabulary, so equal texts straddle flushes.
+  std::mt19937 rng(7);
+  std::vector<Rec> recs;
+  const uint32_t n = 3 * kCnetTmpMaxRecords + 1234;
+  for (uint32_t s = 0; s < n; ++s) {
+    std::string text = "w" + std::to_string(rng() % 5000);
+    if (s % 97 == 0) text = "same";
+    recs.push_back({s,
+                    text,
+                    static_cast<uint8_t>(1 + rng() % 100),
+                    {static_cast<uint8_t>(rng() % 4), static_cast<uint8_t>(rng() % 3)}});
+  }
+  writeAll(recs);
+  // Three flushes: the run moved $00 -> $10 -> $00 -> $10.
+  EXPECT_TRUE(fileExists(file("$10")));
+  EXPECT_TRUE(fileExists(file("$11")));
+  std::vector<Rec> want = recs;
+  std::sort(want.begin(), want.end());
+  std::vector<Rec> got = readSorted();
+  ASSERT_OK(st_);
+  ASSERT_EQ(got.size(), want.size());
+  EXPECT_TRUE(got == want) << "sorted read differs from the model";
+  std::vector<Rec> input = readInput();
+  ASSERT_OK(st_);
+  EXPECT_TRUE(input == recs) << "input order differs";
+  // The run is the whole flushed part: $10 holds 3 x 65536 records.
+  EXPECT_EQ(testsupport::fileSize(file("$10")), long{3} * kCnetTmpMaxRecords * 16);
+}
+
+TEST_F(TmpFiles, RunNamesAlternateWithEveryFlush) {
+  std::vector<Rec> recs;
+  for (uint32_t s = 0; s < 2 * kCnetTmpMaxRecords + 1; ++s) {
+    recs.push_back({s, "x" + std::to_string(s % 10), 100, {255, 0}});
+  }
+  writeAll(recs);
+  // Two flushes: first into $10/$11, then back into $00/$01.
+  EXPECT_EQ(testsupport::fileSize(file("$00")), long{2} * kCnetTmpMaxRecords * 16);
+  EXPECT_EQ(testsupport::fileSize(file("$10")), long{kCnetTmpMaxRecords} * 16);
+  EXPECT_EQ(testsupport::fileSize(file("$20")), long(recs.size()) * 16);
+  std::vector<Rec> got = readSorted();
+  ASSERT_EQ(got.size(), recs.size());
+  // Equal texts come back in serial order.
+  for (size_t i = 1; i < got.size(); ++i) {
+    if (got[i].text == got[i - 1].text) {
+      EXPECT_LT(got[i - 1].serial, got[i].serial) << i;
+    }
+  }
+  cnetTmpDelete(set_.get(), &st_);
+  EXPECT_OK(st_);
+  EXPECT_TRUE(dir_.list().empty());
+}
+
+TEST_F(TmpFiles, FailuresGiveTheirStatus) {
+  {
+    testsupport::OsFaults faults;
+    faults.failNth(testsupport::OsCall::kOpenStream, 1, EACCES);
+    cnetTmpOpen(set_.get(), 'W', &st_);
+    EXPECT_STATUS(st_, 510u, 4350u);
+    EXPECT_EQ(std::string(st_.filename), file("$20"));
+  }
+  cnetTmpDelete(set_.get(), nullptr);
+  st_ = testsupport::clearStatus();
+  {
+    testsupport::OsFaults faults;
+    cnetTmpOpen(set_.get(), 'W', &st_);
+    ASSERT_OK(st_);
+    REL r{255, 0};
+    faults.failNth(testsupport::OsCall::kWriteStream, 2, ENOSPC);  // the text of record 0
+    cnetTmpWrite(set_.get(), 0, "abc", 3, 100, &r, &st_);
+    EXPECT_STATUS(st_, 512u, 4353u);
+    cnetTmpClose(set_.get(), nullptr);
+  }
+  st_ = testsupport::clearStatus();
+  // A run whose texts do not line up with its records.
+  std::vector<Rec> recs;
+  for (uint32_t s = 0; s < kCnetTmpMaxRecords + 10; ++s)
+    recs.push_back({s, "ab", 100, {255, 0}});
+  writeAll(recs);
+  std::string run = testsupport::readFile(file("$10"));
+  run[16 + 4] = 9;  // text offset of the second record
+  testsupport::writeFile(file("$10"), run);
+  readSorted();
+  EXPECT_STATUS(st_, 501u, 4301u);
+}
+
+}  // namespace
