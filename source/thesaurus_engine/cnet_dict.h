@@ -1,0 +1,58 @@
+// Internal interface of the dictionary file set: the on-disk formats and the positioned I/O that
+// every record operation uses.
+//
+// Every 32-bit integer is big-endian except the code page field of the header.
+//
+// Header, first 80 bytes of "wdf":
+//   0  4  magic "CNET"            24  4  most groups of one word
+//   4  4  version 256 (0 read)    28  4  most relation entries of one word
+//   8  4  word count              32  4  most members of one group
+//  12  4  group count             36  4  most relation entries of one group
+//  16  4  absent words            40  4  code page number, little-endian (byte 40 is read)
+//  20  4  absent groups           44 36  zero
+// Word record, 20 bytes at 80 + 20 x id of "wdf": 0 data offset in "wdv", 4 text length,
+//   8 relation entries, 12 groups, 16 flags (0x80 absent), 17..19 zero.
+// Word data in "wdv": text padded with zeros to a multiple of 4, the group ids (4 bytes each),
+//   the relation entries (8 bytes: target id, category, id, strength, zero).
+// Group record, 20 bytes at 20 x id of "grf": 0 data offset in "grv", 4 data size, 8 members,
+//   12 relation entries, 16 block category, 17 block id, 18 flags (0x80 absent), 19 zero.
+// Group data in "grv": members then relation entries, 8 bytes each (word id, strength, zero,
+//   category, id).
+//
+// Damage checks of the readers (CNET_INTEGRITY), so that no buffer is ever sized from a bad
+// value: 4380 word text longer than 192 bytes, 4381 word data beyond the end of "wdv", 4383
+// group data beyond the end of "grv", 4384 group size not 8 x (members + relation entries).
+#ifndef THESAURUS_ENGINE_CNET_DICT_H
+#define THESAURUS_ENGINE_CNET_DICT_H
+
+#include <cstdint>
+
+#include "thesaurus_engine/cnet.h"
+
+constexpr int64_t kCnetHere = -1;  // offset of a positioned read or write: the current position
+constexpr uint64_t kCnetNoLimit = UINT64_MAX;  // CNETFILE.size of a file opened for writing
+
+constexpr uint32_t kCnetErrWordText = 4380;
+constexpr uint32_t kCnetErrWordData = 4381;
+constexpr uint32_t kCnetErrGroupData = 4383;
+constexpr uint32_t kCnetErrGroupSize = 4384;
+
+// Reads size bytes at offset (kCnetHere: the current position). The seek is skipped when the
+// last operation was a read and the offset is the current position. 513 seek, 519 end of file,
+// 511 read error, with errcode and the file's path. Size 0 only positions.
+bool cnetFileRead(CNETFILE* file, int64_t offset, void* data, uint32_t size, uint32_t errcode,
+                  CNETSTATUS* status);
+// As cnetFileRead for writing (512 for a short write); keeps CNETFILE.end at the largest
+// position written.
+bool cnetFileWrite(CNETFILE* file, int64_t offset, const void* data, uint32_t size,
+                   uint32_t errcode, CNETSTATUS* status);
+
+// Bytes of word data for a text length and counts (64 bits: damaged counts cannot overflow).
+inline uint64_t cnetWordDataSize(uint32_t textLength, uint32_t groups, uint32_t rels) {
+  return ((uint64_t{textLength} + 3) & ~uint64_t{3}) + 4 * uint64_t{groups} + 8 * uint64_t{rels};
+}
+
+// Makes *buffer hold at least size bytes, growing in steps of 4096; false when out of memory.
+bool cnetGrowBuffer(uint8_t** buffer, uint32_t* capacity, uint64_t size);
+
+#endif  // THESAURUS_ENGINE_CNET_DICT_H

@@ -1,0 +1,265 @@
+// File-level operations on a dictionary file set: positioned I/O, open, close, end positions,
+// the header, existence, copy, rename and delete.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "cnet_bytes.h"
+#include "cnet_dict.h"
+#include "cnet_names.h"
+#include "cnet_os.h"
+#include "cnet_status.h"
+
+namespace {
+
+constexpr uint32_t kErrOpen = 4357;
+constexpr uint32_t kErrClose = 4358;
+constexpr uint32_t kErrEnd = 4359;
+constexpr uint32_t kErrRename = 4360;
+constexpr uint32_t kErrDelete = 4361;
+constexpr uint32_t kErrCopyMemory = 4305;
+constexpr uint32_t kErrPartialSet = 4304;
+constexpr uint32_t kErrMagic = 4313;
+constexpr uint32_t kErrVersion = 4314;
+constexpr uint32_t kErrHeadWrite = 364;
+constexpr uint32_t kErrHeadRead = 365;
+constexpr uint32_t kErrCopyRead = 370;
+constexpr uint32_t kErrCopyWrite = 371;
+constexpr uint32_t kCopyChunk = 65536;
+constexpr int kRenameRetries = 60;
+
+bool position(CNETFILE* file, int64_t offset, uint8_t op, uint32_t errcode, CNETSTATUS* status) {
+  if (offset == kCnetHere) return true;
+  if (file->lastOp == op && static_cast<uint64_t>(offset) == file->position) return true;
+  if (cnetOs()->seekStream(file->fp, static_cast<long>(offset), SEEK_SET) != 0) {
+    cnetFailFile(status, CNET_SEEK, errcode, file->path);
+    return false;
+  }
+  file->position = static_cast<uint32_t>(offset);
+  return true;
+}
+
+// Measures the size of an open file by seeking to its end; the position is left there.
+bool seekEnd(CNETFILE* file, uint32_t errcode, CNETSTATUS* status) {
+  long size = -1;
+  if (cnetOs()->seekStream(file->fp, 0, SEEK_END) == 0) size = cnetOs()->tellStream(file->fp);
+  if (size < 0) {
+    cnetFailFile(status, CNET_SEEK, errcode, file->path);
+    return false;
+  }
+  file->position = static_cast<uint32_t>(size);
+  file->end = static_cast<uint32_t>(size);
+  file->lastOp = 0;
+  return true;
+}
+
+}  // namespace
+
+bool cnetFileRead(CNETFILE* file, int64_t offset, void* data, uint32_t size, uint32_t errcode,
+                  CNETSTATUS* status) {
+  if (!position(file, offset, 'R', errcode, status)) return false;
+  file->lastOp = 'R';
+  if (size == 0) return true;
+  size_t got = cnetOs()->readStream(data, size, file->fp);
+  file->position += static_cast<uint32_t>(got);
+  if (got < size) {
+    cnetFailFile(status, std::feof(file->fp) ? CNET_EOF : CNET_READ, errcode, file->path);
+    std::clearerr(file->fp);
+    file->lastOp = 0;  // the stream position is no longer the one kept
+    return false;
+  }
+  return true;
+}
+
+bool cnetFileWrite(CNETFILE* file, int64_t offset, const void* data, uint32_t size,
+                   uint32_t errcode, CNETSTATUS* status) {
+  if (!position(file, offset, 'W', errcode, status)) return false;
+  file->lastOp = 'W';
+  if (size == 0) return true;
+  size_t put = cnetOs()->writeStream(data, size, file->fp);
+  file->position += static_cast<uint32_t>(put);
+  if (file->position > file->end) file->end = file->position;
+  if (put < size) {
+    cnetFailFile(status, CNET_WRITE, errcode, file->path);
+    file->lastOp = 0;
+    return false;
+  }
+  return true;
+}
+
+bool cnetGrowBuffer(uint8_t** buffer, uint32_t* capacity, uint64_t size) {
+  if (*buffer != nullptr && size <= *capacity) return true;
+  const uint64_t rounded = (size + 4095) & ~uint64_t{4095};
+  if (rounded > UINT32_MAX) return false;
+  std::free(*buffer);
+  *capacity = 0;
+  *buffer = static_cast<uint8_t*>(std::malloc(rounded == 0 ? 4096 : rounded));
+  if (*buffer == nullptr) return false;
+  *capacity = static_cast<uint32_t>(rounded == 0 ? 4096 : rounded);
+  return true;
+}
+
+CNETCTL* cnetOpen(CNETCTL* ctl, const char* mode, CNETSTATUS* status) {
+  const bool reading = std::strchr(mode, 'r') != nullptr && std::strchr(mode, '+') == nullptr;
+  for (CNETFILE& f : ctl->files) {
+    f.fp = cnetOs()->openStream(f.path, mode);
+    if (f.fp == nullptr) {
+      cnetFailFile(status, CNET_OPEN, kErrOpen, f.path);
+      return ctl;
+    }
+    f.lastOp = 0;
+    f.end = 0;
+    f.size = kCnetNoLimit;
+    if (reading) {
+      long size = -1;
+      if (cnetOs()->seekStream(f.fp, 0, SEEK_END) == 0) size = cnetOs()->tellStream(f.fp);
+      if (size < 0 || cnetOs()->seekStream(f.fp, 0, SEEK_SET) != 0) {
+        cnetFailFile(status, CNET_SEEK, kErrOpen, f.path);
+        return ctl;
+      }
+      f.size = static_cast<uint64_t>(size);
+    }
+    long at = cnetOs()->tellStream(f.fp);
+    f.position = at < 0 ? 0 : static_cast<uint32_t>(at);
+  }
+  std::free(ctl->wordBuffer);
+  std::free(ctl->groupBuffer);
+  ctl->wordBuffer = nullptr;
+  ctl->wordBufferSize = 0;
+  ctl->groupBuffer = nullptr;
+  ctl->groupBufferSize = 0;
+  return ctl;
+}
+
+void cnetClose(CNETCTL* ctl, CNETSTATUS* status) {
+  for (CNETFILE& f : ctl->files) {
+    if (f.fp == nullptr) continue;
+    if (cnetOs()->closeStream(f.fp) != 0) cnetFailFile(status, CNET_CLOSE, kErrClose, f.path);
+    f.fp = nullptr;
+    f.lastOp = 0;
+  }
+  std::free(ctl->wordBuffer);
+  std::free(ctl->groupBuffer);
+  ctl->wordBuffer = nullptr;
+  ctl->wordBufferSize = 0;
+  ctl->groupBuffer = nullptr;
+  ctl->groupBufferSize = 0;
+}
+
+uint32_t cnetPointEndSetSize(CNETCTL* ctl, CNETSTATUS* status) {
+  for (CNETFILE& f : ctl->files) {
+    if (!seekEnd(&f, kErrEnd, status)) break;
+  }
+  return status->retcode;
+}
+
+void cnetReadHead(CNETCTL* ctl, CNETHEAD* out, CNETSTATUS* status) {
+  uint8_t raw[CNET_HEADER_SIZE];
+  if (!cnetFileRead(&ctl->files[0], 0, raw, sizeof raw, kErrHeadRead, status)) return;
+  cnetSwapBE32(raw + 4, 9);
+  std::memcpy(out, raw, sizeof raw);
+  if (std::memcmp(out->magic, CNET_MAGIC, 4) != 0) {
+    cnetFailFile(status, CNET_INTEGRITY, kErrMagic, ctl->files[0].path);
+  } else if (out->version != 0 && out->version != CNET_VERSION_CURRENT) {
+    cnetFailFile(status, CNET_VERSION, kErrVersion, ctl->files[0].path);
+  }
+}
+
+void cnetWriteHead(CNETCTL* ctl, const CNETHEAD* head, CNETSTATUS* status) {
+  uint8_t raw[CNET_HEADER_SIZE];
+  std::memcpy(raw, head, sizeof raw);
+  std::memcpy(raw, CNET_MAGIC, 4);
+  uint32_t version = CNET_VERSION_CURRENT;
+  std::memcpy(raw + 4, &version, 4);
+  cnetSwapBE32(raw + 4, 9);
+  cnetFileWrite(&ctl->files[0], 0, raw, sizeof raw, kErrHeadWrite, status);
+}
+
+int32_t cnetAccess(const char* path, int32_t /*mode*/) {
+  return cnetOs()->access(path);
+}
+
+uint32_t cnetExist(const char* name, const char* directories, uint8_t* info, CNETSTATUS* status) {
+  CNETCTL* ctl = static_cast<CNETCTL*>(std::calloc(1, sizeof(CNETCTL)));
+  if (ctl == nullptr) {
+    cnetFail(status, CNET_NO_MEMORY, kErrPartialSet);
+    return 0;
+  }
+  cnetSetCNETCTL(ctl, name, directories, 0);
+  uint32_t result = 1;
+  for (int i = 0; i < CNET_FILES && result == 1; ++i) {
+    if (cnetAccess(ctl->files[i].path, 0) == 0) continue;
+    if (i > 0) cnetFailFile(status, CNET_INTEGRITY, kErrPartialSet, ctl->files[i].path);
+    result = 0;
+  }
+  if (result == 1 && info != nullptr) {
+    std::memset(info, 0, 16);
+    CNETHEAD head{};
+    cnetOpen(ctl, "rb", status);
+    if (!cnetFailed(status)) cnetReadHead(ctl, &head, status);
+    if (!cnetFailed(status)) info[0] = head.codePage;
+    cnetClose(ctl, status);
+    if (cnetFailed(status)) result = 0;
+  }
+  std::free(ctl);
+  return result;
+}
+
+void cnetCopy(CNETCTL* source, CNETCTL* destination, CNETSTATUS* status) {
+  uint8_t* buffer = static_cast<uint8_t*>(std::malloc(kCopyChunk));
+  if (buffer == nullptr) {
+    cnetFail(status, CNET_NO_MEMORY, kErrCopyMemory);
+    return;
+  }
+  cnetOpen(destination, "wb", status);
+  if (!cnetFailed(status)) cnetOpen(source, "rb", status);
+  for (int i = 0; i < CNET_FILES && !cnetFailed(status); ++i) {
+    CNETFILE* from = &source->files[i];
+    CNETFILE* to = &destination->files[i];
+    if (!seekEnd(from, kErrEnd, status)) break;
+    uint32_t left = from->end;
+    int64_t offset = 0;
+    while (left > 0 || offset == 0) {
+      const uint32_t n = left < kCopyChunk ? left : kCopyChunk;
+      if (!cnetFileRead(from, offset, buffer, n, kErrCopyRead, status) ||
+          !cnetFileWrite(to, offset, buffer, n, kErrCopyWrite, status)) {
+        break;
+      }
+      left -= n;
+      offset = kCnetHere;
+      if (n == 0) break;
+    }
+  }
+  cnetClose(source, nullptr);
+  cnetClose(destination, status);
+  std::free(buffer);
+}
+
+int32_t XXrename(const char* from, const char* to) {
+  int rc = cnetOs()->rename(from, to);
+  for (int retry = 1; rc != 0 && (errno == EACCES || errno == EBUSY) && retry <= kRenameRetries;
+       ++retry) {
+    std::fprintf(stderr, "\n ZOL Warning!! renaming %s to %s ... (%d)", from, to, retry);
+    cnetOs()->sleepMs(10);
+    rc = cnetOs()->rename(from, to);
+  }
+  return rc;
+}
+
+void cnetRename(CNETCTL* from, CNETCTL* to, CNETSTATUS* status) {
+  for (int i = 0; i < CNET_FILES; ++i) {
+    cnetOs()->remove(to->files[i].path);
+    if (XXrename(from->files[i].path, to->files[i].path) != 0) {
+      cnetFailRename(status, CNET_RENAME, kErrRename, from->files[i].path, to->files[i].path);
+      return;
+    }
+  }
+}
+
+void cnetDelete(CNETCTL* ctl, CNETSTATUS* status) {
+  for (CNETFILE& f : ctl->files) {
+    if (cnetAccess(f.path, 0) != 0) continue;
+    if (cnetOs()->remove(f.path) != 0) cnetFailFile(status, CNET_DELETE, kErrDelete, f.path);
+  }
+}

@@ -1,0 +1,337 @@
+// The compiler end to end: file formats byte for byte (read back by the tests' own decoder),
+// word ids, derived relations and strengths, dropped blocks, warnings, progress lines, argument
+// checks, replacement and clean-up.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/dict_model.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using ::testing::internal::CaptureStderr;
+using ::testing::internal::CaptureStdout;
+using ::testing::internal::GetCapturedStderr;
+using ::testing::internal::GetCapturedStdout;
+using testsupport::compileText;
+using testsupport::DictModel;
+using testsupport::loadDictionary;
+using testsupport::TempDir;
+
+constexpr uint16_t kQuiet = CNET_EXEC_REPLACE;
+
+DictModel load(const TempDir& dir, const std::string& name = "thes") {
+  DictModel m;
+  std::string error = loadDictionary(dir.path(), name, &m);
+  EXPECT_EQ(error, "");
+  return m;
+}
+
+TEST(Compile, FilesMatchTheFormatByteForByte) {
+  TempDir dir;
+  CNETSTATUS st = compileText(dir.path(), "thes",
+                              "* cars\n"
+                              ":WORDS:SYNONYM\n"
+                              "car\n"
+                              "automobile  :80\n"
+                              ".HIGHER_THAN  sports car\n"
+                              ".RELATED_TO(5)  garage :40\n",
+                              34, kQuiet);
+  ASSERT_OK(st);
+  DictModel m = load(dir);
+  // Header: magic, version 256 as 00 00 01 00, counts, largest values, code page at 40.
+  EXPECT_EQ(m.header.substr(0, 8), std::string("CNET\0\0\1\0", 8));
+  EXPECT_EQ(m.wordCount, 4u);
+  EXPECT_EQ(m.groupCount, 1u);
+  EXPECT_EQ(m.absentWords, 0u);
+  EXPECT_EQ(m.absentGroups, 0u);
+  EXPECT_EQ(m.maxWordGroups, 1u);
+  EXPECT_EQ(m.maxWordRels, 3u);  // automobile: car, garage, sports car
+  EXPECT_EQ(m.maxGroupMembers, 2u);
+  EXPECT_EQ(m.maxGroupRels, 2u);
+  EXPECT_EQ(m.header.substr(40, 40), std::string("\x22") + std::string(39, '\0'));
+
+  // Word ids in order of first appearance; a block delivers its members sorted, then the
+  // relation entries sorted: automobile, car, garage, sports car.
+  ASSERT_EQ(m.words.size(), 4u);
+  EXPECT_EQ(m.words[0].text, "automobile");
+  EXPECT_EQ(m.words[1].text, "car");
+  EXPECT_EQ(m.words[2].text, "garage");
+  EXPECT_EQ(m.words[3].text, "sports car");
+
+  // Records follow each other in wdv: padded text, 4 bytes a group, 8 a relation.
+  uint64_t offset = 0;
+  for (const auto& w : m.words) {
+    EXPECT_EQ(w.offset, offset) << w.text;
+    EXPECT_EQ(w.padding, std::string(w.padding.size(), '\0')) << w.text;
+    EXPECT_EQ((w.textLength + w.padding.size()) % 4, 0u);
+    EXPECT_LT(w.padding.size(), 4u);
+    EXPECT_EQ(w.flags, 0);
+    offset += w.textLength + w.padding.size() + 4 * w.groupCount + 8 * w.relCount;
+    EXPECT_EQ(w.groups, std::vector<uint32_t>{0});
+    for (const auto& r : w.rels)
+      EXPECT_EQ(r.zero, 0);
+  }
+  EXPECT_EQ(m.wdvSize, offset);
+
+  // Relations sorted by target id, then REL; strengths combined.
+  EXPECT_EQ(m.relationsOf("automobile"),
+            (std::vector<std::string>{"car 3,1 80", "garage 3,132 32", "sports car 2,1 80"}));
+  EXPECT_EQ(m.relationsOf("car"), (std::vector<std::string>{"automobile 3,1 80", "garage 3,132 40",
+                                                            "sports car 2,1 100"}));
+  EXPECT_EQ(m.relationsOf("garage"),
+            (std::vector<std::string>{"automobile 3,132 32", "car 3,132 40"}));
+  EXPECT_EQ(m.relationsOf("sports car"),
+            (std::vector<std::string>{"automobile 1,1 80", "car 1,1 100"}));
+
+  // The group: members first, then relation entries, each part sorted as the reader did.
+  ASSERT_EQ(m.groups.size(), 1u);
+  const auto& g = m.groups[0];
+  EXPECT_EQ(g.offset, 0u);
+  EXPECT_EQ(g.memberCount, 2u);
+  EXPECT_EQ(g.relCount, 2u);
+  EXPECT_EQ(g.category, 3);
+  EXPECT_EQ(g.id, 1);
+  EXPECT_EQ(g.flags, 0);
+  ASSERT_EQ(g.entries.size(), 4u);
+  const uint8_t want[4][4] = {{0, 80, 255, 0}, {1, 100, 255, 0}, {2, 40, 3, 132}, {3, 100, 1, 1}};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(g.entries[i].word, want[i][0]) << i;
+    EXPECT_EQ(g.entries[i].strength, want[i][1]) << i;
+    EXPECT_EQ(g.entries[i].zero, 0) << i;
+    EXPECT_EQ(g.entries[i].category, want[i][2]) << i;
+    EXPECT_EQ(g.entries[i].id, want[i][3]) << i;
+  }
+  EXPECT_EQ(m.grvSize, 32u);
+  // Word index committed; no work files or working sets left.
+  EXPECT_EQ(dir.list(),
+            (std::vector<std::string>{"thes.def", "thes.grf", "thes.grv", "thes.lk1", "thes.lk2",
+                                      "thes.lk3", "thes.wdf", "thes.wdv", "thes.wix"}));
+}
+
+TEST(Compile, WordIdsStrengthsAndDerivedRelations) {
+  TempDir dir;
+  ASSERT_OK(compileText(dir.path(), "thes",
+                        ":WORDS:SYNONYM\n"
+                        "zebra\n"
+                        "apple\n"
+                        ":WORDS:SYNONYM\n"
+                        "ant :50\n"
+                        "bee :80\n"
+                        ":WORDS\n"
+                        "ant\n"
+                        "bee\n"
+                        ".HIGHER_THAN fox\n"
+                        ":WORDS:RELATED(3)\n"
+                        "zebra\n"
+                        "cat\n",
+                        34, kQuiet));
+  DictModel m = load(dir);
+  // apple 0, zebra 1 (sorted within the first block), then ant, bee, fox, cat.
+  std::vector<std::string> texts;
+  for (const auto& w : m.words)
+    texts.push_back(w.text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"apple", "zebra", "ant", "bee", "fox", "cat"}));
+  // Strengths 50 and 80 combine to ((80 - 1) x 49) / 99 + 1 = 40 both ways. A plain block
+  // relates members only to the relation word, and ant keeps its first strength 50 there too.
+  EXPECT_EQ(m.relationsOf("ant"), (std::vector<std::string>{"bee 3,1 40", "fox 2,1 50"}));
+  EXPECT_EQ(m.relationsOf("bee"), (std::vector<std::string>{"ant 3,1 40", "fox 2,1 80"}));
+  EXPECT_EQ(m.relationsOf("fox"), (std::vector<std::string>{"ant 1,1 100", "bee 1,1 100"}));
+  EXPECT_EQ(m.relationsOf("zebra"), (std::vector<std::string>{"apple 3,1 100", "cat 3,130 100"}));
+  EXPECT_EQ(m.words[m.wordId("zebra")].groups, (std::vector<uint32_t>{0, 3}));
+  EXPECT_EQ(m.words[m.wordId("ant")].groups, (std::vector<uint32_t>{1, 2}));
+  EXPECT_EQ(m.maxWordGroups, 2u);
+}
+
+TEST(Compile, EquivalentBlocksAreDroppedAndInconsistenciesWarned) {
+  TempDir dir;
+  CaptureStderr();
+  CNETSTATUS st = compileText(dir.path(), "thes",
+                              ":WORDS:SYNONYM\n"  // line 1, group 0
+                              "car\n"
+                              "auto\n"
+                              ":WORDS:RELATED\n"  // line 4: same words, dropped
+                              "auto :30\n"
+                              "car\n"
+                              ":WORDS\n"  // line 7, group 1
+                              "car\n"
+                              ".HIGHER_THAN fox\n"
+                              ":WORDS\n"  // line 10, group 2
+                              "car\n"
+                              ".LOWER_THAN fox\n"
+                              ":WORDS:SYNONYM\n"  // line 13: same as line 1 again
+                              "auto\n"
+                              "car\n",
+                              34, CNET_EXEC_REPLACE | CNET_EXEC_WARNINGS);
+  std::string err = GetCapturedStderr();
+  ASSERT_OK(st);
+  std::string path = dir.file("thes.def");
+  EXPECT_NE(err.find(path + ": zolC704W: Warning: line 4: Equivalent to the block in line 1.  "
+                            "Discarded.\n"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find(path + ": zolC704W: Warning: line 13: Equivalent to the block in line 1."),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find(path + ": zolC706W: Warning: Inconsistent definition of `car' is found.\n"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("Inconsistent definition of `fox'"), std::string::npos) << err;
+  DictModel m = load(dir);
+  EXPECT_EQ(m.groupCount, 3u);
+  EXPECT_EQ(m.words[m.wordId("car")].groups, (std::vector<uint32_t>{0, 1, 2}));
+  EXPECT_EQ(m.words[m.wordId("auto")].groups, (std::vector<uint32_t>{0}));
+  // Both directions to fox are kept; the synonym is stored once.
+  EXPECT_EQ(m.relationsOf("car"),
+            (std::vector<std::string>{"auto 3,1 100", "fox 1,1 100", "fox 2,1 100"}));
+}
+
+TEST(Compile, ProgressOnStandardOutputOnlyWithItsFlag) {
+  TempDir dir;
+  const std::string text = ":WORDS:SYNONYM\na\nb\n";
+  CaptureStdout();
+  CaptureStderr();
+  ASSERT_OK(compileText(dir.path(), "thes", text, 34, CNET_EXEC_REPLACE | CNET_EXEC_PROGRESS));
+  std::string out = GetCapturedStdout(), err = GetCapturedStderr();
+  EXPECT_EQ(err, "");
+  std::vector<std::string> lines;
+  for (size_t p = 0; p < out.size();) {
+    size_t e = out.find('\n', p);
+    std::string line = out.substr(p, e - p);
+    size_t colon = line.find(": ");
+    if (colon != std::string::npos && line.size() > 26) lines.push_back(line.substr(26));
+    p = e == std::string::npos ? out.size() : e + 1;
+  }
+  for (const char* want : {"Regist start...", "Step1 start...", "Step2 start...", "Step3 start...",
+                           "Indexing start...", "Regist end"}) {
+    EXPECT_NE(std::find(lines.begin(), lines.end(), want), lines.end()) << want << "\n" << out;
+  }
+  CaptureStdout();
+  CaptureStderr();
+  ASSERT_OK(compileText(dir.path(), "thes", text, 34, CNET_EXEC_REPLACE | CNET_EXEC_WARNINGS));
+  EXPECT_EQ(GetCapturedStdout(), "");
+  std::string path = dir.file("thes.def");
+  EXPECT_EQ(GetCapturedStderr(), path + ": Regist start...\n" + path + ": Indexing start...\n" +
+                                     path + ": Regist end\n");
+  CaptureStdout();
+  CaptureStderr();
+  ASSERT_OK(compileText(dir.path(), "thes", text, 34, CNET_EXEC_REPLACE));
+  EXPECT_EQ(GetCapturedStdout(), "");
+  EXPECT_EQ(GetCapturedStderr(), "");
+}
+
+TEST(Compile, ArgumentChecksInOrder) {
+  TempDir dir;
+  std::string path = dir.file("x.def");
+  testsupport::writeFile(path, ":WORDS:SYNONYM\na\nb\n");
+  CNETDEF def{};
+  def.kind = CNET_DEF_FILE;
+  def.path = path.c_str();
+  CNETCODE code{};
+  code.codePage = 34;
+  CNETEXEC exec{};
+  auto run = [&](const char* name, const CNETDEF* d, const CNETCODE* c, const CNETEXEC* e,
+                 void* reserved) {
+    CNETSTATUS st = testsupport::clearStatus();
+    zolCNETregist(name, dir.c_str(), d, c, e, reserved, &st);
+    return st;
+  };
+  EXPECT_STATUS(run("", &def, &code, &exec, nullptr), 502u, 4100u);
+  EXPECT_STATUS(run("x", nullptr, &code, &exec, nullptr), 503u, 4101u);
+  EXPECT_STATUS(run("x", &def, nullptr, &exec, nullptr), 503u, 4101u);
+  CNETDEF d = def;
+  d.kind = 1;
+  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4103u);
+  d.kind = 3;
+  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4105u);
+  d = def;
+  d.path = "";
+  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4104u);
+  d.path = nullptr;
+  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4104u);
+  d = def;
+  d.format = 1;
+  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4106u);
+  std::string longPath(2048, 'p');
+  d = def;
+  d.path = longPath.c_str();
+  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4135u);
+  for (uint8_t cp : {0, 37}) {
+    CNETCODE c = code;
+    c.codePage = cp;
+    EXPECT_STATUS(run("x", &def, &c, &exec, nullptr), 503u, 4107u);
+  }
+  int dummy = 0;
+  EXPECT_STATUS(run("x", &def, &code, &exec, &dummy), 504u, 4102u);
+  d = def;
+  d.reserved1[3] = 1;
+  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 504u, 4102u);
+  d = def;
+  d.notExamined[5] = 7;  // not examined
+  CNETCODE c = code;
+  c.reserved[14] = 1;
+  EXPECT_STATUS(run("x", &d, &c, &exec, nullptr), 504u, 4102u);
+  CNETEXEC e = exec;
+  e.flags = 0x8;
+  EXPECT_STATUS(run("x", &def, &code, &e, nullptr), 504u, 4102u);
+  e = exec;
+  e.reserved[0] = 1;
+  EXPECT_STATUS(run("x", &def, &code, &e, nullptr), 504u, 4102u);
+  // None of these touched the directory beyond the definition file.
+  EXPECT_EQ(dir.list(), std::vector<std::string>{"x.def"});
+  EXPECT_OK(run("x", &d, &code, &exec, nullptr));
+}
+
+TEST(Compile, ReplacingKeepsTheOldDictionaryUntilTheNewOneIsComplete) {
+  TempDir dir;
+  ASSERT_OK(compileText(dir.path(), "thes", ":WORDS:SYNONYM\nold\nolder\n", 34, 0));
+  std::string before = testsupport::readFile(dir.file("thes.wdv"));
+  std::string index = testsupport::readFile(dir.file("thes.wix"));
+
+  // Without the replace flag an existing dictionary is refused.
+  EXPECT_STATUS(compileText(dir.path(), "thes", ":WORDS:SYNONYM\nnew\nnewer\n", 34, 0), 544u,
+                4109u);
+  // A syntax error on line 12 and an empty definition leave it exactly as it was.
+  std::string bad = ":WORDS:SYNONYM\na\nb\n";
+  for (int i = 4; i < 12; ++i)
+    bad += "w" + std::to_string(i) + "\n";
+  bad += "x :0\n";
+  CNETSTATUS st = compileText(dir.path(), "thes", bad, 34, kQuiet);
+  EXPECT_STATUS(st, 567u, 10u);
+  EXPECT_EQ(st.line, 12u);
+  EXPECT_EQ(std::string(st.filename), dir.file("thes.def"));
+  EXPECT_STATUS(compileText(dir.path(), "thes", "* nothing\n\n", 34, kQuiet), 567u, 1u);
+  EXPECT_EQ(testsupport::readFile(dir.file("thes.wdv")), before);
+  EXPECT_EQ(testsupport::readFile(dir.file("thes.wix")), index);
+  for (const std::string& f : dir.list()) {
+    EXPECT_EQ(f.find('$'), std::string::npos) << f;
+    EXPECT_EQ(f.find(".w1"), std::string::npos) << f;
+    EXPECT_EQ(f.find(".g2"), std::string::npos) << f;
+  }
+  // A failed compilation releases the compile lock by removing its file; the dictionary stays
+  // usable.
+  EXPECT_TRUE(testsupport::fileExists(dir.file("thes.lk3")));
+  EXPECT_FALSE(testsupport::fileExists(dir.file("thes.lk2")));
+
+  ASSERT_OK(compileText(dir.path(), "thes", ":WORDS:SYNONYM\nnew\nnewer\nnewest\n", 34, kQuiet));
+  DictModel m = load(dir);
+  EXPECT_EQ(m.wordCount, 3u);
+  EXPECT_EQ(m.words[0].text, "new");
+}
+
+TEST(Compile, PartialLiveSetStopsACompilationWithoutReplace) {
+  TempDir dir;
+  testsupport::writeFile(dir.file("thes.wdf"), "x");
+  testsupport::writeFile(dir.file("thes.wdv"), "x");
+  CNETSTATUS st = compileText(dir.path(), "thes", ":WORDS:SYNONYM\na\nb\n", 34, 0);
+  EXPECT_STATUS(st, 541u, 4304u);
+  EXPECT_TRUE(testsupport::fileExists(dir.file("thes.lk2"))) << "created by the compile lock";
+  EXPECT_FALSE(testsupport::fileExists(dir.file("thes.w1f")));
+  EXPECT_OK(compileText(dir.path(), "thes", ":WORDS:SYNONYM\na\nb\n", 34, kQuiet));
+}
+
+}  // namespace
