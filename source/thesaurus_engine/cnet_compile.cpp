@@ -227,8 +227,13 @@ void dropDuplicateBlocks(Compile& c) {
     for (uint32_t b = 0; b < c.blockCount; ++b)
       c.blocks[b].groupId = b;
   }
+  // Records of dropped blocks go to the end; among themselves their order does not matter.
   std::sort(c.memberships.get(), c.memberships.get() + c.entryCount,
-            [](const CNETWRDGRP& a, const CNETWRDGRP& b) { return cnetWrdGrpIdCmp(&a, &b) < 0; });
+            [](const CNETWRDGRP& a, const CNETWRDGRP& b) {
+              const bool droppedA = a.group == kNone, droppedB = b.group == kNone;
+              if (droppedA || droppedB) return !droppedA;
+              return cnetWrdGrpIdCmp(&a, &b) < 0;
+            });
   c.membershipCount = c.entryCount - droppedMemberships;
 }
 
@@ -387,6 +392,8 @@ extern "C" {
 THES_EXPORT int32_t cnetWrdGrpCmp(const void* pa, const void* pb) {
   const auto* a = static_cast<const CNETWRDGRP*>(pa);
   const auto* b = static_cast<const CNETWRDGRP*>(pb);
+  // Two records of dropped blocks are equal, so that the order stays consistent for a sort.
+  if (a->group == kNone && b->group == kNone) return 0;
   if (b->group == kNone) return -1;
   if (a->group == kNone) return 1;
   if (a->wordId != b->wordId) return static_cast<int32_t>(a->wordId - b->wordId);

@@ -509,6 +509,13 @@ THES_EXPORT void cnetDefReadStream1(DEFCTL* def, const CNETEXEC* exec, CNETSTATU
       continue;
     }
     finishBlock(r);
-    return;
+    // Every member may turn out to be a word of a relation line as well, which survives in its
+    // place. Such a block has no members left; delivering it would read as the end of input
+    // and silently lose the rest of the file, so it is ignored like a block without members.
+    if (r.failed() || def->memberCount > 0) return;
+    cnetWarnf(exec, def->path,
+              "zolC702W: Warning: line %lu: No member is defined.  Group definition block is "
+              "ignored.\n",
+              static_cast<unsigned long>(def->blockLine));
   }
 }

@@ -190,6 +190,27 @@ TEST(Compile, EquivalentBlocksAreDroppedAndInconsistenciesWarned) {
             (std::vector<std::string>{"auto 3,1 100", "fox 1,1 100", "fox 2,1 100"}));
 }
 
+// Many dropped blocks among many kept ones: their memberships must sort out of the way
+// without disturbing the kept ones (a sort that is not a strict order runs off its array).
+TEST(Compile, ManyEquivalentBlocksAmongManyOthers) {
+  TempDir dir;
+  std::string text;
+  for (int i = 0; i < 300; ++i) {
+    text += ":WORDS:SYNONYM\nw" + std::to_string(i) + "\nx" + std::to_string(i) + "\n";
+    text += ":WORDS:SYNONYM\nx" + std::to_string(i) + "\nw" + std::to_string(i) + "\n";
+  }
+  ASSERT_OK(compileText(dir.path(), "thes", text));
+  DictModel m = load(dir);
+  EXPECT_EQ(m.wordCount, 600u);
+  ASSERT_EQ(m.groupCount, 300u);
+  for (int i = 0; i < 300; i += 37) {
+    const std::string w = "w" + std::to_string(i), x = "x" + std::to_string(i);
+    ASSERT_GE(m.wordId(w), 0);
+    EXPECT_EQ(m.words[m.wordId(w)].groups, (std::vector<uint32_t>{static_cast<uint32_t>(i)}));
+    EXPECT_EQ(m.relationsOf(w), (std::vector<std::string>{x + " 3,1 100"}));
+  }
+}
+
 TEST(Compile, ProgressOnStandardOutputOnlyWithItsFlag) {
   TempDir dir;
   const std::string text = ":WORDS:SYNONYM\na\nb\n";
