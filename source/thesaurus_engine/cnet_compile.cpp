@@ -158,6 +158,17 @@ void assignWordIds(Compile& c) {
   }
 }
 
+// Sort keys that order as cnetWrdGrpCmp (without the group) and cnetWdvRelCmp do for word ids
+// below 2^31, compared inline: the comparators through their exported entry points cost a
+// fifth of a compilation.
+inline uint64_t membershipKey(const CNETWRDGRP& m) {
+  return (uint64_t{m.wordId} << 32) | (uint64_t{m.rel.id} << 24) | (uint64_t{m.rel.category} << 16);
+}
+inline uint64_t relationKey(const CNETRELENT& r) {
+  return (uint64_t{r.target} << 24) | (uint64_t{r.rel.category} << 16) | (uint64_t{r.rel.id} << 8) |
+         r.strength;
+}
+
 // Step 2b: memberships per block, equivalent blocks dropped, group ids given.
 void dropDuplicateBlocks(Compile& c) {
   auto runs = allocate<CNETGRPRUN>(c.blockCount);
@@ -232,7 +243,8 @@ void dropDuplicateBlocks(Compile& c) {
             [](const CNETWRDGRP& a, const CNETWRDGRP& b) {
               const bool droppedA = a.group == kNone, droppedB = b.group == kNone;
               if (droppedA || droppedB) return !droppedA;
-              return cnetWrdGrpIdCmp(&a, &b) < 0;
+              const uint64_t ka = membershipKey(a), kb = membershipKey(b);
+              return ka != kb ? ka < kb : a.group < b.group;
             });
   c.membershipCount = c.entryCount - droppedMemberships;
 }
@@ -432,8 +444,9 @@ THES_EXPORT void cnetWdvRelCheck(const CNETEXEC* exec, const char* definitionPat
                                  const char* text, uint32_t length, CNETRELENT* list,
                                  uint32_t* count, uint8_t codePage) {
   if (*count == 0) return;
-  std::sort(list, list + *count,
-            [](const CNETRELENT& a, const CNETRELENT& b) { return cnetWdvRelCmp(&a, &b) < 0; });
+  std::sort(list, list + *count, [](const CNETRELENT& a, const CNETRELENT& b) {
+    return relationKey(a) < relationKey(b);
+  });
   uint32_t kept = 1;
   for (uint32_t i = 1; i < *count; ++i) {
     const CNETRELENT& last = list[kept - 1];

@@ -50,6 +50,25 @@ bool fits(const CNETFILE& file, uint32_t offset, uint64_t size) {
   return uint64_t{offset} + size <= file.size;
 }
 
+// Writes 8-byte entries (relation or group entries) whose first field is a 32-bit word id,
+// stored big-endian; the entries are converted in chunks, each written at once.
+bool writeEntries(CNETFILE* file, const void* entries, uint32_t count, uint32_t errcode,
+                  CNETSTATUS* status) {
+  const auto* from = static_cast<const uint8_t*>(entries);
+  uint8_t chunk[4096];
+  for (uint32_t i = 0; i < count;) {
+    uint32_t n = 0;
+    for (; i < count && n + 8 <= sizeof chunk; ++i, n += 8) {
+      uint32_t word;
+      std::memcpy(chunk + n, from + 8 * size_t{i}, 8);
+      std::memcpy(&word, chunk + n, 4);
+      cnetPutBE32(chunk + n, word);
+    }
+    if (!cnetFileWrite(file, kCnetHere, chunk, n, errcode, status)) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -129,17 +148,15 @@ THES_EXPORT void cnetWriteWord(CNETCTL* ctl, uint32_t id, uint32_t groupCount,
   const uint32_t padded = (textLen + 3) & ~3u;
   std::memset(text + textLen, 0, padded - textLen);
   if (!cnetFileWrite(data, offset, text, padded, kErrWordText, status)) return;
-  for (uint32_t i = 0; i < groupCount; ++i) {
-    uint8_t be[4];
-    cnetPutBE32(be, groups[i]);
-    if (!cnetFileWrite(data, kCnetHere, be, 4, kErrWordGroups, status)) return;
+  // Group ids and relation entries are converted in chunks, each written at once.
+  uint8_t chunk[4096];
+  for (uint32_t i = 0; i < groupCount;) {
+    uint32_t n = 0;
+    for (; i < groupCount && n + 4 <= sizeof chunk; ++i, n += 4)
+      cnetPutBE32(chunk + n, groups[i]);
+    if (!cnetFileWrite(data, kCnetHere, chunk, n, kErrWordGroups, status)) return;
   }
-  for (uint32_t i = 0; i < relCount; ++i) {
-    uint8_t be[8];
-    std::memcpy(be, &rels[i], 8);
-    cnetPutBE32(be, rels[i].target);
-    if (!cnetFileWrite(data, kCnetHere, be, 8, kErrWordRels, status)) return;
-  }
+  if (!writeEntries(data, rels, relCount, kErrWordRels, status)) return;
   CNETWORDREC rec{};
   rec.offset = offset;
   rec.textLength = textLen;
@@ -196,12 +213,7 @@ THES_EXPORT void cnetWriteGroup(CNETCTL* ctl, const CNETGROUPREC* in, const CNET
   CNETFILE* data = &ctl->files[3];
   const uint32_t offset = data->position;
   const uint32_t count = in->memberCount + in->relCount;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t be[8];
-    std::memcpy(be, &entries[i], 8);
-    cnetPutBE32(be, entries[i].word);
-    if (!cnetFileWrite(data, kCnetHere, be, 8, kErrGroupEntries, status)) return;
-  }
+  if (!writeEntries(data, entries, count, kErrGroupEntries, status)) return;
   uint8_t raw[CNET_RECORD_SIZE];
   cnetPutBE32(raw, offset);
   cnetPutBE32(raw + 4, 8 * count);

@@ -349,24 +349,24 @@ TEST(DefReadTest, DuplicateWordsKeepTheLatestLine) {
 TEST(DefReadTest, BlockLeftWithoutMembersIsIgnoredAndReadingGoesOn) {
   TempDir dir;
   Outcome o = readAll(dir,
-                      ":WORDS\n"               // 1
-                      "kaka\n"                 // 2
-                      "kaka\n"                 // 3
-                      ".LOWER_THAN(41) kaka\n" // 4
-                      ":WORDS:SYNONYM\n"       // 5
-                      "misu\n"                 // 6
-                      "riposu\n");             // 7
+                      ":WORDS\n"                // 1
+                      "kaka\n"                  // 2
+                      "kaka\n"                  // 3
+                      ".LOWER_THAN(41) kaka\n"  // 4
+                      ":WORDS:SYNONYM\n"        // 5
+                      "misu\n"                  // 6
+                      "riposu\n");              // 7
   ASSERT_EQ(o.status.retcode, 0u);
   ASSERT_EQ(o.blocks.size(), 1u);
   EXPECT_EQ(o.blocks[0].line, 5u);
   EXPECT_EQ(texts(o.blocks[0].members), (std::vector<std::string>{"misu", "riposu"}));
   const std::string path = dir.file("def.txt");
-  EXPECT_EQ(o.warnings,
-            path + ": zolC705W: Warning: line 3: Equivalent to the word in line 4.  Discarded.\n" +
-                path + ": zolC705W: Warning: line 2: Equivalent to the word in line 4.  Discarded.\n" +
-                path +
-                ": zolC702W: Warning: line 1: No member is defined.  Group definition block is "
-                "ignored.\n");
+  EXPECT_EQ(
+      o.warnings,
+      path + ": zolC705W: Warning: line 3: Equivalent to the word in line 4.  Discarded.\n" + path +
+          ": zolC705W: Warning: line 2: Equivalent to the word in line 4.  Discarded.\n" + path +
+          ": zolC702W: Warning: line 1: No member is defined.  Group definition block is "
+          "ignored.\n");
 }
 
 TEST(DefReadTest, LineEndsAndLongLinesCountLines) {
