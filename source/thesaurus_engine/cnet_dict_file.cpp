@@ -54,6 +54,16 @@ bool seekEnd(CNETFILE* file, uint32_t errcode, CNETSTATUS* status) {
   return true;
 }
 
+// Frees the word and group buffers of a set; the next read allocates them afresh.
+void releaseBuffers(CNETCTL* ctl) {
+  std::free(ctl->wordBuffer);
+  std::free(ctl->groupBuffer);
+  ctl->wordBuffer = nullptr;
+  ctl->wordBufferSize = 0;
+  ctl->groupBuffer = nullptr;
+  ctl->groupBufferSize = 0;
+}
+
 }  // namespace
 
 bool cnetFileRead(CNETFILE* file, int64_t offset, void* data, uint32_t size, uint32_t errcode,
@@ -123,12 +133,7 @@ CNETCTL* cnetOpen(CNETCTL* ctl, const char* mode, CNETSTATUS* status) {
     long at = cnetOs()->tellStream(f.fp);
     f.position = at < 0 ? 0 : static_cast<uint32_t>(at);
   }
-  std::free(ctl->wordBuffer);
-  std::free(ctl->groupBuffer);
-  ctl->wordBuffer = nullptr;
-  ctl->wordBufferSize = 0;
-  ctl->groupBuffer = nullptr;
-  ctl->groupBufferSize = 0;
+  releaseBuffers(ctl);
   return ctl;
 }
 
@@ -139,12 +144,7 @@ void cnetClose(CNETCTL* ctl, CNETSTATUS* status) {
     f.fp = nullptr;
     f.lastOp = 0;
   }
-  std::free(ctl->wordBuffer);
-  std::free(ctl->groupBuffer);
-  ctl->wordBuffer = nullptr;
-  ctl->wordBufferSize = 0;
-  ctl->groupBuffer = nullptr;
-  ctl->groupBufferSize = 0;
+  releaseBuffers(ctl);
 }
 
 uint32_t cnetPointEndSetSize(CNETCTL* ctl, CNETSTATUS* status) {

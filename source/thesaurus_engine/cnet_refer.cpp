@@ -28,10 +28,6 @@ constexpr uint32_t kErrTermTooLong = 4282;
 constexpr uint32_t kQueueStep = 128;
 constexpr uint8_t kUtf8 = 34;
 
-bool nonZero(const void* area, size_t length) {
-  return cnetMemNonZero(static_cast<const uint8_t*>(area), static_cast<int32_t>(length)) != nullptr;
-}
-
 // A word waiting to be visited.
 struct Visit {
   uint32_t word;     // word id
@@ -282,9 +278,9 @@ extern "C" THES_EXPORT void zolCNETrefer(void** searchContext, const char* name,
     cnetFail(status, CNET_PARAMETER, kErrRecords);
     return;
   }
-  if (reserved != 0 || (term != nullptr && nonZero(term->reserved, sizeof term->reserved)) ||
-      nonZero(condition->reserved0, sizeof condition->reserved0) ||
-      nonZero(condition->reserved1, sizeof condition->reserved1)) {
+  if (reserved != 0 || (term != nullptr && cnetAnyNonZero(term->reserved, sizeof term->reserved)) ||
+      cnetAnyNonZero(condition->reserved0, sizeof condition->reserved0) ||
+      cnetAnyNonZero(condition->reserved1, sizeof condition->reserved1)) {
     cnetFail(status, CNET_RESERVED, kErrReserved);
     return;
   }

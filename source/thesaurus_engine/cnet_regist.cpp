@@ -32,10 +32,6 @@ struct LockState {
   int flags[3] = {0, 0, 0};
 };
 
-bool nonZero(const void* area, size_t length) {
-  return cnetMemNonZero(static_cast<const uint8_t*>(area), static_cast<int32_t>(length)) != nullptr;
-}
-
 // The argument checks in their order; the first failure is reported.
 bool checkArguments(const CNETDEF* def, const CNETCODE* code, const CNETEXEC* exec,
                     const void* reserved, CNETSTATUS* status) {
@@ -51,14 +47,14 @@ bool checkArguments(const CNETDEF* def, const CNETCODE* code, const CNETEXEC* ex
   if (std::strlen(def->path) > CNET_NAME_MAX) return fail(CNET_PARAMETER, kErrPathLength);
   if (code->codePage < 1 || code->codePage > 36) return fail(CNET_PARAMETER, kErrCodePage);
   if (reserved != nullptr) return fail(CNET_RESERVED, kErrReserved);
-  if (nonZero(def->reserved0, sizeof def->reserved0) ||
-      nonZero(def->reserved1, sizeof def->reserved1) ||
-      nonZero(def->reserved2, sizeof def->reserved2) ||
-      nonZero(code->reserved, sizeof code->reserved)) {
+  if (cnetAnyNonZero(def->reserved0, sizeof def->reserved0) ||
+      cnetAnyNonZero(def->reserved1, sizeof def->reserved1) ||
+      cnetAnyNonZero(def->reserved2, sizeof def->reserved2) ||
+      cnetAnyNonZero(code->reserved, sizeof code->reserved)) {
     return fail(CNET_RESERVED, kErrReserved);
   }
-  if (exec != nullptr &&
-      (nonZero(exec->reserved, sizeof exec->reserved) || (exec->flags & ~CNET_EXEC_ALL) != 0)) {
+  if (exec != nullptr && (cnetAnyNonZero(exec->reserved, sizeof exec->reserved) ||
+                          (exec->flags & ~CNET_EXEC_ALL) != 0)) {
     return fail(CNET_RESERVED, kErrReserved);
   }
   return true;

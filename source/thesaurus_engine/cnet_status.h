@@ -5,6 +5,7 @@
 #ifndef THESAURUS_ENGINE_CNET_STATUS_H
 #define THESAURUS_ENGINE_CNET_STATUS_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "thesaurus_engine/cnet.h"
@@ -26,6 +27,11 @@ bool cnetFailRename(CNETSTATUS* status, uint32_t retcode, uint32_t errcode, cons
 // True when status is given and holds a failure.
 inline bool cnetFailed(const CNETSTATUS* status) {
   return status != nullptr && status->retcode != 0;
+}
+
+// True when any byte of a reserved area is set; entry points reject such records.
+inline bool cnetAnyNonZero(const void* area, size_t length) {
+  return cnetMemNonZero(static_cast<const uint8_t*>(area), static_cast<int32_t>(length)) != nullptr;
 }
 
 // Clears the whole record.
