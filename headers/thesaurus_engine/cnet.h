@@ -531,6 +531,14 @@ THES_EXPORT void CopyStrWords(uint8_t codePage, char* out, int32_t size);
 THES_EXPORT void CopyStrSpace(uint8_t codePage, char* out, uint32_t size);
 THES_EXPORT int32_t xstrtol(uint8_t codePage, const char* text, char** end, int32_t base);
 
+/* ---- Definition writer ------------------------------------------------------------------ */
+
+/* Writes the block held in def (opened with mode "w") as definition text, through the write
+ * routine of def->format. */
+THES_EXPORT void cnetDefWrite(DEFCTL* def, const CNETEXEC* exec, CNETSTATUS* status);
+/* Format 0: a head line, the relation lines, then the member lines. */
+THES_EXPORT void cnetDefWriteStream1(DEFCTL* def, const CNETEXEC* exec, CNETSTATUS* status);
+
 /* ---- Temporary files -------------------------------------------------------------------- */
 
 /* Mode 'W' write, 'S' read sorted, 'R' read in input order. */
@@ -613,6 +621,71 @@ THES_EXPORT void zolCNETrefer(void** searchContext, const char* name, const char
 /* Frees the search context kept in *searchContext and sets it to null. */
 THES_EXPORT void zolCNETrefer_Release(void** searchContext, CNETSTATUS* status);
 
+/* ---- Search-condition expansion ----------------------------------------------------------- */
+
+/* Expansion options, 32 bytes. */
+typedef struct CNETEXPOPT {
+  uint8_t mode;         /* must be 1 */
+  uint8_t reserved[31]; /* zero */
+} CNETEXPOPT;
+
+/* Optional summary of an expansion: the result entries of all its lookups. */
+typedef struct CNETEXPSUMMARY {
+  CNETRESENT* entries; /* input terms first, then the related terms */
+  uint32_t count;      /* entries */
+  uint32_t zero[2];    /* zero */
+} CNETEXPSUMMARY;
+
+/* Expansion context kept in the caller's cell; it owns everything an expanded condition points
+ * to, until the next expansion with the same cell or zolCNETexpandSearchCond_Release. */
+typedef struct CNETEXPCTX {
+  char* conditionText;     /* the new condition text */
+  int32_t termCount;       /* entries of the new term array */
+  ZOLTERM* terms;          /* new plain term array */
+  ZOLMIXTERM* mixTerms;    /* new mixed term array */
+  CNETRESENT* results;     /* result entries of all lookups */
+  CNETEXPSUMMARY* summary; /* summary block, when asked for */
+  char* texts;             /* copied term texts and condition text */
+  ZOLITEM* items;          /* copied engine items */
+  void* searchContext;     /* search context cell of the lookups */
+} CNETEXPCTX;
+
+/* Replaces every word term of condition by an OR group of the term and its related terms,
+ * weighted by relation strength; *out receives the expanded condition (form 3 or 5). */
+THES_EXPORT void zolCNETexpandSearchCond(void** context, const char* name, const char* directories,
+                                         const ZOLSEARCHCOND* condition, const CNETCOND* lookup,
+                                         const CNETEXPOPT* options, int32_t reserved,
+                                         ZOLSEARCHCOND* out, CNETEXPSUMMARY** summary,
+                                         CNETSTATUS* status);
+/* Frees everything the context in *context holds and sets the cell to null. */
+THES_EXPORT void zolCNETexpandSearchCond_Release(void** context, CNETSTATUS* status);
+
+/* ---- Dump, clear, information, verification ----------------------------------------------- */
+
+/* Dictionary facts, 88 bytes. */
+typedef struct CNETINFO {
+  char magic[4];        /* "CNET", not terminated */
+  uint32_t version;     /* header version */
+  uint32_t groups;      /* present groups */
+  uint32_t words;       /* present words */
+  uint8_t codePage;     /* code page number */
+  uint8_t reserved[71]; /* zero */
+} CNETINFO;
+
+/* Writes the dictionary, or the groups of one term (term given with a non-zero length), as a
+ * definition file named by output. */
+THES_EXPORT void zolCNETdump(const char* name, const char* directories, const CNETTERM* term,
+                             const CNETDEF* output, const CNETEXEC* exec, int32_t reserved,
+                             CNETSTATUS* status);
+/* Deletes the dictionary's files of sets 0 to 2, its word index and its lock files. */
+THES_EXPORT void zolCNETclear(const char* name, const char* directories, CNETSTATUS* status);
+/* Fills info (when given) from the header; returns the number of present words, 0 on failure. */
+THES_EXPORT uint32_t zolCNETgetInfo(const char* name, const char* directories, int32_t reserved,
+                                    CNETINFO* info, int32_t reserved2, CNETSTATUS* status);
+/* Checks the dictionary's records against each other and its header, then its word index. */
+THES_EXPORT void zolCNETverify(const char* name, const char* directories, const CNETEXEC* exec,
+                               int32_t reserved, int32_t reserved2, CNETSTATUS* status);
+
 THES_EXTERN_C_END
 
 #ifdef __cplusplus
@@ -638,6 +711,8 @@ static_assert(sizeof(CNETTMPREC) == 16, "temporary record is 16 bytes");
 static_assert(sizeof(CNETTERM) == 80, "term record is 80 bytes");
 static_assert(sizeof(CNETRESENT) == 256, "result entry is 256 bytes");
 static_assert(offsetof(CNETRESENT, relation) == 208, "relation at 208");
+static_assert(sizeof(CNETEXPOPT) == 32, "expansion options are 32 bytes");
+static_assert(sizeof(CNETINFO) == 88, "information record is 88 bytes");
 #endif
 
 #endif /* THESAURUS_ENGINE_CNET_H */
