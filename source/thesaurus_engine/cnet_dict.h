@@ -36,6 +36,8 @@ constexpr uint32_t kCnetErrWordText = 4380;
 constexpr uint32_t kCnetErrWordData = 4381;
 constexpr uint32_t kCnetErrGroupData = 4383;
 constexpr uint32_t kCnetErrGroupSize = 4384;
+// Some but not all files of a set exist (also the errcode of cnetExist's allocation failure).
+constexpr uint32_t kCnetErrPartialSet = 4304;
 
 // Reads size bytes at offset (kCnetHere: the current position). The seek is skipped when the
 // last operation was a read and the offset is the current position. 513 seek, 519 end of file,

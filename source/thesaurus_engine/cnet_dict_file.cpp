@@ -19,7 +19,6 @@ constexpr uint32_t kErrEnd = 4359;
 constexpr uint32_t kErrRename = 4360;
 constexpr uint32_t kErrDelete = 4361;
 constexpr uint32_t kErrCopyMemory = 4305;
-constexpr uint32_t kErrPartialSet = 4304;
 constexpr uint32_t kErrMagic = 4313;
 constexpr uint32_t kErrVersion = 4314;
 constexpr uint32_t kErrHeadWrite = 364;
@@ -183,14 +182,14 @@ int32_t cnetAccess(const char* path, int32_t /*mode*/) {
 uint32_t cnetExist(const char* name, const char* directories, uint8_t* info, CNETSTATUS* status) {
   CNETCTL* ctl = static_cast<CNETCTL*>(std::calloc(1, sizeof(CNETCTL)));
   if (ctl == nullptr) {
-    cnetFail(status, CNET_NO_MEMORY, kErrPartialSet);
+    cnetFail(status, CNET_NO_MEMORY, kCnetErrPartialSet);
     return 0;
   }
   cnetSetCNETCTL(ctl, name, directories, 0);
   uint32_t result = 1;
   for (int i = 0; i < CNET_FILES && result == 1; ++i) {
     if (cnetAccess(ctl->files[i].path, 0) == 0) continue;
-    if (i > 0) cnetFailFile(status, CNET_INTEGRITY, kErrPartialSet, ctl->files[i].path);
+    if (i > 0) cnetFailFile(status, CNET_INTEGRITY, kCnetErrPartialSet, ctl->files[i].path);
     result = 0;
   }
   if (result == 1 && info != nullptr) {

@@ -1,6 +1,7 @@
 // Reading session on a dictionary's live set.
 #include "cnet_reader.h"
 
+#include "cnet_dict.h"
 #include "cnet_status.h"
 
 bool cnetHeadFits(const CNETCTL* ctl, const CNETHEAD* head, CNETSTATUS* status) {
@@ -33,8 +34,20 @@ CnetReadSession::~CnetReadSession() {
 }
 
 bool CnetReadSession::exists(uint32_t notExistErrcode) {
-  if (cnetExist(name_, directories_, nullptr, status_) == 1) return true;
-  cnetFail(status_, CNET_NOT_EXIST, notExistErrcode);
+  notExistErrcode_ = notExistErrcode;
+  CNETSTATUS probe{};
+  if (cnetExist(name_, directories_, nullptr, &probe) == 1) return true;
+  if (probe.retcode == CNET_INTEGRITY && probe.errcode == kCnetErrPartialSet) {
+    // A compiler may be moving a new set into place; the read lock waits for it or refuses,
+    // and the set is looked at again once the lock is held.
+    recheck_ = true;
+    return true;
+  }
+  if (cnetFailed(&probe)) {
+    *status_ = probe;
+  } else {
+    cnetFail(status_, CNET_NOT_EXIST, notExistErrcode);
+  }
   return false;
 }
 
@@ -42,6 +55,10 @@ bool CnetReadSession::open() {
   cnetLock(exec_, CNET_LOCK_READ, name_, directories_, handles_, flags_, status_);
   if (cnetFailed(status_)) return false;
   locked_ = true;
+  if (recheck_ && cnetExist(name_, directories_, nullptr, status_) != 1) {
+    if (!cnetFailed(status_)) cnetFail(status_, CNET_NOT_EXIST, notExistErrcode_);
+    return false;
+  }
   opened_ = true;
   cnetOpen(&ctl_, "rb", status_);
   if (cnetFailed(status_)) return false;

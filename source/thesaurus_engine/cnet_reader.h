@@ -32,8 +32,9 @@ class CnetReadSession {
   CnetReadSession(const CnetReadSession&) = delete;
   CnetReadSession& operator=(const CnetReadSession&) = delete;
 
-  // True when set 0 exists (a partial set is CNET_INTEGRITY 4304); an absent dictionary is
-  // CNET_NOT_EXIST with notExistErrcode.
+  // True when set 0 exists; an absent dictionary is CNET_NOT_EXIST with notExistErrcode. A set
+  // that lacks some of its files may be in the middle of a replacement: it is checked again by
+  // open() under the read lock, and reported as CNET_INTEGRITY 4304 only if it is still partial.
   bool exists(uint32_t notExistErrcode);
   // Takes the read lock, opens the set and reads and checks the header. False on failure (the
   // status says why); close() still releases what was taken.
@@ -55,6 +56,8 @@ class CnetReadSession {
   CNETHEAD head_{};
   int handles_[3] = {-1, -1, -1};
   int flags_[3] = {0, 0, 0};
+  uint32_t notExistErrcode_ = 0;
+  bool recheck_ = false;
   bool locked_ = false;
   bool opened_ = false;
 };
