@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "cnet_reader.h"
+#include "cnet_relset.h"
 #include "cnet_status.h"
 #include "thesaurus_engine/cnet.h"
 
@@ -210,8 +211,8 @@ class Lookup {
       if (cond_.maxDepth < 0 || depth > static_cast<uint32_t>(cond_.maxDepth)) continue;
       for (uint32_t i = 0; i < relCount; ++i) {
         const CNETRELENT& r = rels[i];
-        if (r.target == v.word || !cnetRelSame(set, r.rel) || r.target == v.from ||
-            r.strength < cond_.minStrength) {
+        if (r.target == v.word || r.target == v.from || r.strength < cond_.minStrength ||
+            !cnetRelInSet(set, r.rel)) {
           continue;
         }
         if (!inRange(r.target)) return;

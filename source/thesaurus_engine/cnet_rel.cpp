@@ -3,6 +3,7 @@
 // Pure functions over caller-owned memory.
 #include <cstring>
 
+#include "cnet_relset.h"
 #include "cnet_status.h"
 
 namespace {
@@ -15,13 +16,6 @@ constexpr uint32_t kErrRelType = 4310;
 
 bool isNumberedId(uint8_t id) {
   return id >= 128;
-}
-
-// The bit set of a RELSET that holds a category: 3 → first, 1 → second, others → third.
-const uint8_t* setFor(const RELSET& set, uint8_t category) {
-  if (category == CNET_CAT_SYMMETRIC) return set.symmetric;
-  if (category == CNET_CAT_HIGHER) return set.higher;
-  return set.lower;
 }
 
 // Sets bits 128 to 256: every numbered relation of a family.
@@ -131,7 +125,7 @@ THES_EXPORT void cnetRelConvert(uint8_t namedFlags, uint8_t numberedFlags, int32
 }
 
 THES_EXPORT uint32_t cnetRelSame(RELSET set, REL rel) {
-  return cnetCheckBit(setFor(set, rel.category), rel.id);
+  return cnetRelInSet(set, rel);
 }
 
 THES_EXPORT void cnetSetBit(uint8_t* set, uint32_t n) {
@@ -140,8 +134,7 @@ THES_EXPORT void cnetSetBit(uint8_t* set, uint32_t n) {
 }
 
 THES_EXPORT uint32_t cnetCheckBit(const uint8_t* set, uint32_t n) {
-  if (n < 1 || n > 256) return 0;
-  return set[(n - 1) / 8] & kBitMask[(n - 1) % 8];
+  return cnetBitIsSet(set, n);
 }
 
 THES_EXPORT int32_t cnetWdvRelCmp(const CNETRELENT* a, const CNETRELENT* b) {
