@@ -117,20 +117,20 @@ CNETCTL* cnetOpen(CNETCTL* ctl, const char* mode, CNETSTATUS* status) {
       cnetFailFile(status, CNET_OPEN, kErrOpen, f.path);
       return ctl;
     }
-    f.lastOp = 0;
     f.end = 0;
     f.size = kCnetNoLimit;
+    // A fresh "rb" or "wb" stream stands at offset 0, so a first read or write there needs no
+    // seek. Readers take the file's size from the descriptor: opening costs no reads.
+    f.position = 0;
+    f.lastOp = reading ? 'R' : 'W';
     if (reading) {
-      long size = -1;
-      if (cnetOs()->seekStream(f.fp, 0, SEEK_END) == 0) size = cnetOs()->tellStream(f.fp);
-      if (size < 0 || cnetOs()->seekStream(f.fp, 0, SEEK_SET) != 0) {
+      const long size = cnetOs()->streamSize(f.fp);
+      if (size < 0) {
         cnetFailFile(status, CNET_SEEK, kErrOpen, f.path);
         return ctl;
       }
       f.size = static_cast<uint64_t>(size);
     }
-    long at = cnetOs()->tellStream(f.fp);
-    f.position = at < 0 ? 0 : static_cast<uint32_t>(at);
   }
   releaseBuffers(ctl);
   return ctl;

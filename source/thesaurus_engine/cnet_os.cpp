@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <stdio_ext.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -118,10 +119,16 @@ long osTellStream(FILE* stream) {
   return ::ftell(stream);
 }
 
+long osStreamSize(FILE* stream) {
+  struct stat st {};
+  if (::fstat(::fileno(stream), &st) != 0) return -1;
+  return static_cast<long>(st.st_size);
+}
+
 constexpr CnetOsTable kDefaults = {
     osOpenFile,   osCloseFile,   osWriteFile,  osLockFile,   osAccess,     osRename,
     osRemove,     osSleepMs,     osNow,        osLocalTime,  osOpenStream, osCloseStream,
-    osReadStream, osWriteStream, osSeekStream, osTellStream,
+    osReadStream, osWriteStream, osSeekStream, osTellStream, osStreamSize,
 };
 
 CnetOsTable gTable = kDefaults;

@@ -46,6 +46,7 @@ struct CnetOsTable {
   size_t (*writeStream)(const void* data, size_t size, FILE* stream);  // bytes written
   int (*seekStream)(FILE* stream, long offset, int whence);            // fseek
   long (*tellStream)(FILE* stream);                                    // ftell
+  long (*streamSize)(FILE* stream);  // bytes in the stream's file (fstat), or -1
 };
 
 // The table in use; entries may be replaced (see above).

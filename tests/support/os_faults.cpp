@@ -84,6 +84,7 @@ const CnetOsTable kInjecting = {
       return shouldFail(OsCall::kSeekStream) ? -1 : real().seekStream(stream, offset, whence);
     },
     [](FILE* stream) { return shouldFail(OsCall::kTellStream) ? -1L : real().tellStream(stream); },
+    [](FILE* stream) { return shouldFail(OsCall::kStreamSize) ? -1L : real().streamSize(stream); },
 };
 
 }  // namespace

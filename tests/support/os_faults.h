@@ -22,6 +22,7 @@ enum class OsCall {
   kWriteStream,
   kSeekStream,
   kTellStream,
+  kStreamSize,
   kCount
 };
 
