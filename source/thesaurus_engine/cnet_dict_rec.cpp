@@ -93,16 +93,24 @@ THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount,
     cnetFailFile(status, CNET_INTEGRITY, kCnetErrWordData, ctl->files[1].path);
     return -1;
   }
-  if (!cnetGrowBuffer(&ctl->wordBuffer, &ctl->wordBufferSize, size)) {
+  // A random read takes only the parts asked for, so the text of a word with a long relation
+  // list costs no more than any other text; a sequential read takes the whole data so that the
+  // next record follows without a seek.
+  const uint32_t padded = (rec.textLength + 3) & ~3u;
+  const CNETFILE& dataFile = ctl->files[1];
+  const bool sequential = dataFile.lastOp == 'R' && dataFile.position == rec.offset;
+  const uint64_t wanted = rels != nullptr || sequential ? size
+                          : groups != nullptr           ? padded + 4 * uint64_t{rec.groupCount}
+                                                        : rec.textLength;
+  if (!cnetGrowBuffer(&ctl->wordBuffer, &ctl->wordBufferSize, wanted)) {
     cnetFail(status, CNET_NO_MEMORY, kErrWordMemory);
     return -1;
   }
   uint8_t* data = ctl->wordBuffer;
-  if (!cnetFileRead(&ctl->files[1], rec.offset, data, static_cast<uint32_t>(size), kErrWordDataRead,
-                    status)) {
+  if (!cnetFileRead(&ctl->files[1], rec.offset, data, static_cast<uint32_t>(wanted),
+                    kErrWordDataRead, status)) {
     return -1;
   }
-  const uint32_t padded = (rec.textLength + 3) & ~3u;
   if (text != nullptr) {
     std::memcpy(text, data, rec.textLength);
     if (textLen != nullptr) *textLen = rec.textLength;

@@ -186,8 +186,11 @@ class Lookup {
       uint32_t relCount = 0, length = 0;
       CNETRELENT* rels = nullptr;
       char text[CNET_WORD_MAX];
+      // The relations of a word at the depth limit are not followed, so only its text is read.
+      const uint32_t depth = v.depth + 1;
+      const bool expand = cond_.maxDepth >= 0 && depth <= static_cast<uint32_t>(cond_.maxDepth);
       int32_t rc = cnetReadWord(s_.ctl(), static_cast<int32_t>(v.word), nullptr, nullptr, &relCount,
-                                &rels, text, &length, status_);
+                                expand ? &rels : nullptr, text, &length, status_);
       if (rc < 0) return;
       if (rc == 1) continue;
       if (v.depth == 0) hitPresent_ = true;
@@ -207,8 +210,7 @@ class Lookup {
         cnetRelConvert_REL_RELATION(&e.relation, &v.rel);
         e.parent = v.parent;
       }
-      const uint32_t depth = v.depth + 1;
-      if (cond_.maxDepth < 0 || depth > static_cast<uint32_t>(cond_.maxDepth)) continue;
+      if (!expand) continue;
       for (uint32_t i = 0; i < relCount; ++i) {
         const CNETRELENT& r = rels[i];
         if (r.target == v.word || r.target == v.from || r.strength < cond_.minStrength ||
