@@ -100,7 +100,8 @@ typedef struct CNETFILE {
   FILE* fp;                  /* null when closed */
   uint32_t position;         /* where the next sequential read or write goes */
   uint32_t end;              /* size measured by cnetPointEndSetSize, else 0 */
-  uint8_t lastOp;            /* 'R' after a read, 'W' after a write, 0 after open */
+  uint8_t lastOp;            /* 'R' after a read, 'W' after a write, 'P' after a positioned
+                                read that left the stream where it was, 0 after an error */
   uint64_t size;             /* bytes of the file when opened for reading, else no limit */
   char path[CNET_PATH_SIZE]; /* full path */
 } CNETFILE;

@@ -67,6 +67,27 @@ void releaseBuffers(CNETCTL* ctl) {
 
 bool cnetFileRead(CNETFILE* file, int64_t offset, void* data, uint32_t size, uint32_t errcode,
                   CNETSTATUS* status) {
+  if (offset == kCnetHere && file->lastOp == 'P') offset = file->position;
+  const bool follows = offset == kCnetHere || static_cast<uint64_t>(offset) == file->position;
+  if (file->size != kCnetNoLimit && !(follows && (file->lastOp == 'R' || file->lastOp == 'P'))) {
+    // A random read of a file opened for reading only: one positioned read, no seek and no
+    // refill of the stream's buffer. A read that then follows it goes through the stream again,
+    // so that a scan is buffered.
+    long got =
+        size == 0 ? 0 : cnetOs()->readStreamAt(file->fp, data, size, static_cast<long>(offset));
+    if (got < 0) {
+      cnetFailFile(status, CNET_READ, errcode, file->path);
+      file->lastOp = 0;
+      return false;
+    }
+    file->position = static_cast<uint32_t>(offset + got);
+    file->lastOp = 'P';
+    if (static_cast<uint32_t>(got) < size) {
+      cnetFailFile(status, CNET_EOF, errcode, file->path);
+      return false;
+    }
+    return true;
+  }
   if (!position(file, offset, 'R', errcode, status)) return false;
   file->lastOp = 'R';
   if (size == 0) return true;

@@ -125,10 +125,24 @@ long osStreamSize(FILE* stream) {
   return static_cast<long>(st.st_size);
 }
 
+long osReadStreamAt(FILE* stream, void* data, size_t size, long offset) {
+  const int fd = ::fileno(stream);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd, static_cast<char*>(data) + done, size - done,
+                              static_cast<off_t>(offset) + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<long>(done);
+}
+
 constexpr CnetOsTable kDefaults = {
     osOpenFile,   osCloseFile,   osWriteFile,  osLockFile,   osAccess,     osRename,
     osRemove,     osSleepMs,     osNow,        osLocalTime,  osOpenStream, osCloseStream,
-    osReadStream, osWriteStream, osSeekStream, osTellStream, osStreamSize,
+    osReadStream, osWriteStream, osSeekStream, osTellStream, osStreamSize, osReadStreamAt,
 };
 
 CnetOsTable gTable = kDefaults;

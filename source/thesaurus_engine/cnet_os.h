@@ -47,6 +47,9 @@ struct CnetOsTable {
   int (*seekStream)(FILE* stream, long offset, int whence);            // fseek
   long (*tellStream)(FILE* stream);                                    // ftell
   long (*streamSize)(FILE* stream);  // bytes in the stream's file (fstat), or -1
+  // Reads at an offset of the stream's file without moving or using the stream (pread on its
+  // descriptor): bytes read (fewer only at the end of the file) or -1.
+  long (*readStreamAt)(FILE* stream, void* data, size_t size, long offset);
 };
 
 // The table in use; entries may be replaced (see above).

@@ -85,6 +85,10 @@ const CnetOsTable kInjecting = {
     },
     [](FILE* stream) { return shouldFail(OsCall::kTellStream) ? -1L : real().tellStream(stream); },
     [](FILE* stream) { return shouldFail(OsCall::kStreamSize) ? -1L : real().streamSize(stream); },
+    [](FILE* stream, void* data, size_t size, long offset) {
+      return shouldFail(OsCall::kReadStreamAt) ? -1L
+                                               : real().readStreamAt(stream, data, size, offset);
+    },
 };
 
 }  // namespace

@@ -23,6 +23,7 @@ enum class OsCall {
   kSeekStream,
   kTellStream,
   kStreamSize,
+  kReadStreamAt,
   kCount
 };
 

@@ -156,7 +156,7 @@ TEST(DictFiles, ReadWordShortcutsAndAbsentRecords) {
   // Only the fixed record is read when nothing is asked for.
   EXPECT_EQ(cnetReadWord(ctl.get(), 0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &st),
             0);
-  EXPECT_EQ(faults.calls(OsCall::kReadStream), 1);
+  EXPECT_EQ(faults.calls(OsCall::kReadStream) + faults.calls(OsCall::kReadStreamAt), 1);
   cnetClose(ctl.get(), &st);
 
   std::string wdf = testsupport::readFile(ctl->files[0].path);
@@ -166,16 +166,29 @@ TEST(DictFiles, ReadWordShortcutsAndAbsentRecords) {
   grf[18] = static_cast<char>(0x80);
   testsupport::writeFile(ctl->files[2].path, grf);
   cnetOpen(ctl.get(), "rb", &st);
-  const int before = faults.calls(OsCall::kReadStream);
+  auto reads = [&] {
+    return faults.calls(OsCall::kReadStream) + faults.calls(OsCall::kReadStreamAt);
+  };
+  const int before = reads();
   char text[CNET_WORD_MAX + 4];
   uint32_t length = 0;
   EXPECT_EQ(cnetReadWord(ctl.get(), 0, nullptr, nullptr, nullptr, nullptr, text, &length, &st), 1);
   CNETGROUPENT* entries = nullptr;
   EXPECT_EQ(cnetReadGroup(ctl.get(), 0, nullptr, &entries, &st), 1);
-  EXPECT_EQ(faults.calls(OsCall::kReadStream) - before, 2) << "absent records read only 20 bytes";
+  EXPECT_EQ(reads() - before, 2) << "absent records read only 20 bytes";
   // A record past the end of the file is the end of file, not a crash.
   EXPECT_EQ(cnetReadWord(ctl.get(), 5, nullptr, nullptr, nullptr, nullptr, text, &length, &st), -1);
   EXPECT_STATUS(st, CNET_EOF, 379);
+  // A failing positioned read is a read error of its file, and the next read works again (word 0
+  // was made absent above).
+  faults.failNth(OsCall::kReadStreamAt, 1, EIO);
+  st = testsupport::clearStatus();
+  EXPECT_EQ(cnetReadWord(ctl.get(), 0, nullptr, nullptr, nullptr, nullptr, text, &length, &st), -1);
+  EXPECT_EQ(st.retcode, CNET_READ);
+  EXPECT_NE(std::string(st.filename).find("d.wdf"), std::string::npos);
+  st = testsupport::clearStatus();
+  EXPECT_EQ(cnetReadWord(ctl.get(), 0, nullptr, nullptr, nullptr, nullptr, text, &length, &st), 1);
+  EXPECT_OK(st);
   cnetClose(ctl.get(), nullptr);
 }
 
@@ -214,11 +227,20 @@ TEST(DictFiles, SequentialReadsAndAppendsSkipTheSeek) {
   }
   // Records and data both follow one another from the start of their files: no seek at all.
   EXPECT_EQ(faults.calls(OsCall::kSeekStream) - seeks, 0);
-  // Going back does position both files; reading the next record with -1 goes on from there.
+  // Going back reads both files at their offsets without a seek; reading the next record with
+  // -1 goes on from there through the streams again, which then need their one seek each.
+  const int positioned = faults.calls(OsCall::kReadStreamAt);
   cnetReadWord(ctl.get(), 3, nullptr, nullptr, nullptr, nullptr, text, &length, &st);
-  EXPECT_EQ(faults.calls(OsCall::kSeekStream) - seeks, 2);
+  EXPECT_EQ(std::string(text, length), "w3");
+  EXPECT_EQ(faults.calls(OsCall::kSeekStream) - seeks, 0);
+  EXPECT_EQ(faults.calls(OsCall::kReadStreamAt) - positioned, 2);
   cnetReadWord(ctl.get(), -1, nullptr, nullptr, nullptr, nullptr, text, &length, &st);
   EXPECT_EQ(std::string(text, length), "w4");
+  EXPECT_EQ(faults.calls(OsCall::kSeekStream) - seeks, 2);
+  cnetReadWord(ctl.get(), -1, nullptr, nullptr, nullptr, nullptr, text, &length, &st);
+  EXPECT_EQ(std::string(text, length), "w5");
+  EXPECT_EQ(faults.calls(OsCall::kSeekStream) - seeks, 2);
+  EXPECT_EQ(faults.calls(OsCall::kReadStreamAt) - positioned, 2);
   cnetClose(ctl.get(), &st);
   EXPECT_OK(st);
 }
