@@ -1,5 +1,5 @@
-// The shared library exports the engine's and the indexing engine's entry points by their
-// names, with C linkage, and hides everything else.
+// The shared library exports the engine's, the indexing engine's and the lookup API's entry
+// points by their names, with C linkage, and hides everything else.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
@@ -21,17 +21,39 @@ class SharedLibrary : public ::testing::Test {
 
 TEST_F(SharedLibrary, ExportsEveryEntryPointAndHidesInternals) {
   const char* exported[] = {
-      "cnetCorrectNames", "cnetSetCNETCTL", "cnetConvertStatus_ZOL_CNET", "zolCNETgetMessage",
-      "cnetTimef", "cnetProgress", "cnetWarnf", "cnetMemNonZero", "cnetLock_DirName", "cnetLock",
-      "cnetUnlock", "cnetRelMake", "cnetRelCopy", "cnetRelCategory", "cnetRelId", "cnetRelCmp",
-      "cnetRelReverse", "cnetRelValid", "cnetRelConvert_REL_RELATION", "cnetRelConvert",
-      "cnetRelSame", "cnetSetBit", "cnetCheckBit", "cnetWdvRelCmp", "cnetWdvRelInvalid",
-      "ZOLcreateIndexInit", "ZOLcreateItemIndexOneDoc", "ZOLcreateIndexLast",
-      "ZOLcreateIndexTerm", "ZOLsearchIndex", "ZOLsearchIndex_OpenResult",
-      "ZOLsearchIndex_GetResult", "ZOLsearchIndex_CloseResult", "ZOLsearchIndex_ReleaseResult",
-      "ZOLsearchIndex_Release", "ZOLverifyIndex", "ZOL_deleteIndex", "ZOLnormalizeWord",
-      "ZOLunnormalizeWord", "ZOLconvertSearchCond", "ZOLconvertSearchCond_Mix",
-      "ZOLconvertSearchCond_Release", "ZOLformatSearchCond", "ZOLgetMessage"};
+      // The engine's operations.
+      "zolCNETregist", "zolCNETrefer", "zolCNETrefer_Release", "zolCNETexpandSearchCond",
+      "zolCNETexpandSearchCond_Release", "zolCNETverify", "zolCNETdump", "zolCNETclear",
+      "zolCNETgetInfo", "zolCNETgetMessage",
+      // The engine's routines exported by name.
+      "cnetCorrectNames", "cnetSetCNETCTL", "cnetConvertStatus_ZOL_CNET", "cnetTimef",
+      "cnetProgress", "cnetWarnf", "cnetMemNonZero", "cnetLock_DirName", "cnetLock", "cnetUnlock",
+      "cnetRelMake", "cnetRelCopy", "cnetRelCategory", "cnetRelId", "cnetRelCmp", "cnetRelReverse",
+      "cnetRelValid", "cnetRelConvert_REL_RELATION", "cnetRelConvert", "cnetRelSame", "cnetSetBit",
+      "cnetCheckBit", "cnetWdvRelCmp", "cnetWdvRelInvalid", "cnetWdvRelCheck", "cnetDefOpen",
+      "cnetDefRead", "cnetDefReadStream1", "cnetDefClose", "cnetDefWrite", "cnetDefWriteStream1",
+      "CopyStrWords", "CopyStrSpace", "xstrtol", "cnetExist", "cnetOpen", "cnetClose",
+      "cnetReadHead", "cnetWriteHead", "cnetPointEndSetSize", "cnetReadWord", "cnetWriteWord",
+      "cnetReadGroup", "cnetWriteGroup", "cnetCopy", "cnetRename", "XXrename", "cnetDelete",
+      "cnetAccess", "cnetWord_WordID", "cnetWord_WordID_Release", "cnetSameGroupId",
+      "cnetGrpIdCheck", "cnetStrNDup", "cnetWordCmp", "cnetOccCmp", "cnetGRVcmp", "cnetGrpIdCmp",
+      "cnetWrdGrpCmp", "cnetWrdGrpGrpCmp", "cnetWrdGrpGrpIdCmp", "cnetWrdGrpIdCmp",
+      "cnetZOLnormalizeWord", "cnetZOLnormalizeWordLength", "cnetZOLunnormalizeWord", "cnetTmpOpen",
+      "cnetTmpWrite", "cnetTmpRead", "cnetTmpReadSorted", "cnetTmpClose", "cnetTmpDelete",
+      // The indexing engine.
+      "ZOLcreateIndexInit", "ZOLcreateItemIndexOneDoc", "ZOLcreateIndexLast", "ZOLcreateIndexTerm",
+      "ZOLsearchIndex", "ZOLsearchIndex_OpenResult", "ZOLsearchIndex_GetResult",
+      "ZOLsearchIndex_CloseResult", "ZOLsearchIndex_ReleaseResult", "ZOLsearchIndex_Release",
+      "ZOLverifyIndex", "ZOL_deleteIndex", "ZOLnormalizeWord", "ZOLunnormalizeWord",
+      "ZOLconvertSearchCond", "ZOLconvertSearchCond_Mix", "ZOLconvertSearchCond_Release",
+      "ZOLformatSearchCond", "ZOLgetMessage",
+      // The flat lookup API.
+      "tykHandleNewThesaurusLookup", "tykHandleDeleteThesaurusLookup",
+      "tykThesaurusLookupSetRelationTypes", "tykThesaurusLookupAddRelation",
+      "tykThesaurusLookupSetTermLimit", "tykThesaurusLookupSetDepth",
+      "tykThesaurusLookupSetStrength", "tykThesaurusLookupSetMasks", "tykThesaurusLookupPerform",
+      "tykThesaurusLookupObtainHighestTerms", "tykThesaurusLookupObtainProperties",
+      "tykThesaurusLookupObtainResultInformation", "tykThesaurusEntryObtainData"};
   for (const char* name : exported) {
     EXPECT_NE(dlsym(handle_, name), nullptr) << name;
   }

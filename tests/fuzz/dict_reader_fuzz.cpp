@@ -294,8 +294,6 @@ void lookUp(const Dictionary& d) {
 
 // Dumps the dictionary whole and for one term, and checks what zolCNETgetInfo says of it.
 void dumpAndDescribe(const Dictionary& d, bool verified) {
-// DISABLED UNTIL cnet_dump.cpp LINKS: zolCNETdump and zolCNETgetInfo are still being written.
-#if 0
   const std::string out = d.dir + "/out.def";
   CNETDEF output{};
   output.kind = CNET_DEF_FILE;
@@ -317,10 +315,6 @@ void dumpAndDescribe(const Dictionary& d, bool verified) {
     check(info.groups == getBE32(wdf, 12) - getBE32(wdf, 20), "present groups");
     check(words == info.words, "result of zolCNETgetInfo");
   }
-#else
-  (void)d;
-  (void)verified;
-#endif
 }
 
 }  // namespace

@@ -1,1 +1,336 @@
-// (being written)
+// Definition file writer: the exact text of every block and relation kind, numbered relations,
+// strengths and EBCDIC bytes; blocks read back through the reader; failed writes.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/os_faults.h"
+#include "support/temp_dir.h"
+#include "thesaurus_engine/cnet.h"
+
+using testsupport::OsCall;
+using testsupport::OsFaults;
+using testsupport::TempDir;
+
+namespace {
+
+constexpr uint8_t kUtf8 = 34;
+constexpr uint8_t kEbcdicUs = 25;
+
+struct Word {
+  std::string text;  // stored (normalized) form
+  uint8_t strength;
+  REL rel;
+};
+
+struct Block {
+  REL rel;
+  std::vector<Word> members;
+  std::vector<Word> relations;
+};
+
+Word member(const std::string& text, uint8_t strength = 100) {
+  return {text, strength, REL{CNET_CAT_MEMBER, 0}};
+}
+
+Word related(uint8_t category, uint8_t id, const std::string& text, uint8_t strength = 100) {
+  return {text, strength, REL{category, id}};
+}
+
+// What one write gives: the file's bytes and the status of open, write and close.
+struct Written {
+  std::string text;
+  CNETSTATUS status;
+};
+
+// Fills an open DEFCTL with the block: members first, then relation entries, words back to
+// back in the text buffer.
+void fill(DEFCTL* def, const Block& b) {
+  def->blockRel = b.rel;
+  def->entryCount = 0;
+  def->textUsed = 0;
+  def->memberCount = static_cast<uint32_t>(b.members.size());
+  def->relationCount = static_cast<uint32_t>(b.relations.size());
+  std::vector<Word> all = b.members;
+  all.insert(all.end(), b.relations.begin(), b.relations.end());
+  ASSERT_LE(all.size(), def->entryCapacity);
+  for (const Word& w : all) {
+    ASSERT_LE(def->textUsed + w.text.size(), def->textSize);
+    DEFENTRY& e = def->entries[def->entryCount++];
+    e = DEFENTRY{};
+    e.textOffset = def->textUsed;
+    e.length = static_cast<uint32_t>(w.text.size());
+    e.strength = w.strength;
+    e.rel = w.rel;
+    std::memcpy(def->text + def->textUsed, w.text.data(), w.text.size());
+    def->textUsed += e.length;
+  }
+}
+
+// Writes the blocks, one cnetDefWrite each, into a fresh file of dir.
+Written writeBlocks(const TempDir& dir, const std::vector<Block>& blocks,
+                    uint8_t codePage = kUtf8) {
+  const std::string path = dir.file("out.def");
+  CNETDEF target{};
+  target.kind = CNET_DEF_FILE;
+  target.path = path.c_str();
+  Written out{};
+  DEFCTL def{};
+  cnetDefOpen(&def, &target, codePage, "w", &out.status);
+  for (const Block& b : blocks) {
+    if (out.status.retcode != 0) break;
+    fill(&def, b);
+    cnetDefWrite(&def, nullptr, &out.status);
+  }
+  cnetDefClose(&def, &out.status);
+  out.text = testsupport::readFile(path);
+  return out;
+}
+
+Written writeBlock(const TempDir& dir, const Block& b, uint8_t codePage = kUtf8) {
+  return writeBlocks(dir, {b}, codePage);
+}
+
+// Reads every block of the file at path back through the reader.
+std::vector<Block> readBack(const std::string& path, uint8_t codePage, CNETSTATUS* st) {
+  CNETDEF source{};
+  source.kind = CNET_DEF_FILE;
+  source.path = path.c_str();
+  std::vector<Block> blocks;
+  DEFCTL def{};
+  CNETEXEC quiet{};
+  cnetDefOpen(&def, &source, codePage, "rb", st);
+  while (st->retcode == 0) {
+    cnetDefRead(&def, &quiet, st);
+    if (st->retcode != 0 || def.memberCount == 0) break;
+    Block b{def.blockRel, {}, {}};
+    for (uint32_t i = 0; i < def.entryCount; ++i) {
+      const DEFENTRY& e = def.entries[i];
+      Word w{std::string(def.text + e.textOffset, e.length), e.strength, e.rel};
+      (i < def.memberCount ? b.members : b.relations).push_back(w);
+    }
+    blocks.push_back(b);
+  }
+  cnetDefClose(&def, st);
+  return blocks;
+}
+
+void expectSameWords(const std::vector<Word>& a, const std::vector<Word>& b) {
+  ASSERT_EQ(a.size(), b.size());
+  for (size_t i = 0; i < a.size(); ++i) {
+    EXPECT_EQ(a[i].text, b[i].text) << i;
+    EXPECT_EQ(a[i].strength, b[i].strength) << a[i].text;
+    EXPECT_EQ(a[i].rel.category, b[i].rel.category) << a[i].text;
+    EXPECT_EQ(a[i].rel.id, b[i].rel.id) << a[i].text;
+  }
+}
+
+TEST(DefWriteTest, HeadLineThenRelationLinesThenMembers) {
+  TempDir dir;
+  Block b{REL{CNET_CAT_SYMMETRIC, CNET_ID_NAMED},
+          {member("automobile", 80), member("car")},
+          {related(CNET_CAT_HIGHER, CNET_ID_NAMED, "sports car")}};
+  Written w = writeBlock(dir, b);
+  EXPECT_OK(w.status);
+  EXPECT_EQ(w.text,
+            ":WORDS:SYNONYM\n"
+            "  .HIGHER_THAN  sports car\n"
+            "  automobile  :80\n"
+            "  car\n");
+}
+
+TEST(DefWriteTest, EveryBlockRelationGivesItsHeadKeyword) {
+  TempDir dir;
+  auto block = [](uint8_t category, uint8_t id) {
+    return Block{REL{category, id}, {member("a"), member("b")}, {}};
+  };
+  Written w = writeBlocks(dir, {block(CNET_CAT_NONE, 0), block(CNET_CAT_SYMMETRIC, 1),
+                                block(CNET_CAT_SYMMETRIC, 2), block(CNET_CAT_SYMMETRIC, 128),
+                                block(CNET_CAT_SYMMETRIC, 139), block(CNET_CAT_SYMMETRIC, 255)});
+  EXPECT_OK(w.status);
+  // A numbered symmetric relation takes the related keyword, never the synonym one.
+  EXPECT_EQ(w.text,
+            ":WORDS\n  a\n  b\n"
+            ":WORDS:SYNONYM\n  a\n  b\n"
+            ":WORDS:RELATED\n  a\n  b\n"
+            ":WORDS:RELATED(1)\n  a\n  b\n"
+            ":WORDS:RELATED(12)\n  a\n  b\n"
+            ":WORDS:RELATED(128)\n  a\n  b\n");
+}
+
+TEST(DefWriteTest, EveryRelationGivesItsLineKeywordInEntryOrder) {
+  TempDir dir;
+  Block b{REL{CNET_CAT_NONE, 0},
+          {member("m")},
+          {related(CNET_CAT_SYMMETRIC, 1, "syn"), related(CNET_CAT_SYMMETRIC, 2, "rel"),
+           related(CNET_CAT_LOWER, 1, "low"), related(CNET_CAT_HIGHER, 1, "high"),
+           related(CNET_CAT_SYMMETRIC, 130, "rel3"), related(CNET_CAT_SYMMETRIC, 128, "rel1"),
+           related(CNET_CAT_LOWER, 128, "low1"), related(CNET_CAT_LOWER, 200, "low73"),
+           related(CNET_CAT_HIGHER, 255, "high128"), related(CNET_CAT_HIGHER, 134, "high7")}};
+  Written w = writeBlock(dir, b);
+  EXPECT_OK(w.status);
+  EXPECT_EQ(w.text,
+            ":WORDS\n"
+            "  .SYNONYM_OF  syn\n"
+            "  .RELATED_TO  rel\n"
+            "  .LOWER_THAN  low\n"
+            "  .HIGHER_THAN  high\n"
+            "  .RELATED_TO(3)  rel3\n"
+            "  .RELATED_TO(1)  rel1\n"
+            "  .LOWER_THAN(1)  low1\n"
+            "  .LOWER_THAN(73)  low73\n"
+            "  .HIGHER_THAN(128)  high128\n"
+            "  .HIGHER_THAN(7)  high7\n"
+            "  m\n");
+}
+
+TEST(DefWriteTest, StrengthsOtherThanFullAreWrittenAfterTwoBlanks) {
+  TempDir dir;
+  Block b{REL{CNET_CAT_SYMMETRIC, 2},
+          {member("full", 100), member("one", 1), member("new york", 99)},
+          {related(CNET_CAT_LOWER, 129, "low", 50), related(CNET_CAT_SYMMETRIC, 1, "x", 100)}};
+  Written w = writeBlock(dir, b);
+  EXPECT_OK(w.status);
+  EXPECT_EQ(w.text,
+            ":WORDS:RELATED\n"
+            "  .LOWER_THAN(2)  low  :50\n"
+            "  .SYNONYM_OF  x\n"
+            "  full\n"
+            "  one  :1\n"
+            "  new york  :99\n");
+}
+
+TEST(DefWriteTest, EbcdicUsesEbcdicKeywordsBlanksAndMarker) {
+  TempDir dir;
+  // "car", "auto" and "van" in EBCDIC.
+  const std::string car = "\x83\x81\x99", aut = "\x81\xA4\xA3\x96", van = "\xA5\x81\x95";
+  Block b{REL{CNET_CAT_SYMMETRIC, 1},
+          {member(car), member(aut, 80)},
+          {related(CNET_CAT_HIGHER, 1, van), related(CNET_CAT_SYMMETRIC, 130, van, 5)}};
+  Written w = writeBlock(dir, b, kEbcdicUs);
+  EXPECT_OK(w.status);
+  const std::string sp = "\x40\x40";
+  const std::string expected =
+      std::string("\x7A\xE6\xD6\xD9\xC4\xE2") + "\x7A\xE2\xE8\xD5\xD6\xD5\xE8\xD4" + "\n" +  //
+      sp + "\x4B\xC8\xC9\xC7\xC8\xC5\xD9\x6D\xE3\xC8\xC1\xD5" + sp + van + "\n" +            //
+      sp + "\x4B\xD9\xC5\xD3\xC1\xE3\xC5\xC4\x6D\xE3\xD6" + "\x4D" + "3" + "\x5D" + sp + van + sp +
+      "\x7A" + "5" + "\n" +  //
+      sp + car + "\n" +      //
+      sp + aut + sp + "\x7A" + "80" + "\n";
+  EXPECT_EQ(w.text, expected);
+}
+
+TEST(DefWriteTest, WrittenBlocksReadBackAsTheSameBlocks) {
+  TempDir dir;
+  // The entries are given in the reader's order (sorted words, members first), so the block
+  // read back must equal the block written, entry by entry.
+  const std::vector<Block> blocks = {
+      {REL{CNET_CAT_NONE, 0}, {member("car")}, {related(CNET_CAT_HIGHER, 1, "vehicle")}},
+      {REL{CNET_CAT_SYMMETRIC, 1},
+       {member("automobile", 80), member("car"), member("new york", 1)},
+       {related(CNET_CAT_HIGHER, 1, "sports car"), related(CNET_CAT_SYMMETRIC, 255, "wheel", 40)}},
+      {REL{CNET_CAT_SYMMETRIC, 139},
+       {member("a:b"), member("lane", 100)},
+       {related(CNET_CAT_LOWER, 1, "path"), related(CNET_CAT_LOWER, 128, "road", 99),
+        related(CNET_CAT_SYMMETRIC, 2, "street"), related(CNET_CAT_HIGHER, 200, "way", 2)}},
+      {REL{CNET_CAT_SYMMETRIC, 2}, {member("x"), member("y")}, {}},
+  };
+  Written w = writeBlocks(dir, blocks);
+  ASSERT_OK(w.status);
+  CNETSTATUS st = testsupport::clearStatus();
+  std::vector<Block> back = readBack(dir.file("out.def"), kUtf8, &st);
+  ASSERT_OK(st);
+  ASSERT_EQ(back.size(), blocks.size());
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(back[i].rel.category, blocks[i].rel.category);
+    EXPECT_EQ(back[i].rel.id, blocks[i].rel.id);
+    expectSameWords(back[i].members, blocks[i].members);
+    expectSameWords(back[i].relations, blocks[i].relations);
+  }
+}
+
+// A group left with one member and no relation entry (its definition repeated the member) has
+// its member line written twice: one line alone would be a block the reader ignores.
+TEST(DefWriteTest, LoneMemberIsRepeatedSoTheBlockReadsBack) {
+  TempDir dir;
+  const std::vector<Block> blocks = {
+      {REL{CNET_CAT_SYMMETRIC, 1}, {member("kaka", 40)}, {}},
+      {REL{CNET_CAT_SYMMETRIC, 2}, {member("lota")}, {related(CNET_CAT_LOWER, 1, "mi")}},
+  };
+  Written w = writeBlocks(dir, blocks);
+  ASSERT_OK(w.status);
+  EXPECT_EQ(w.text,
+            ":WORDS:SYNONYM\n  kaka  :40\n  kaka  :40\n"
+            ":WORDS:RELATED\n  .LOWER_THAN  mi\n  lota\n");
+  CNETSTATUS st = testsupport::clearStatus();
+  std::vector<Block> back = readBack(dir.file("out.def"), kUtf8, &st);
+  ASSERT_OK(st);
+  ASSERT_EQ(back.size(), 2u);
+  expectSameWords(back[0].members, blocks[0].members);
+  EXPECT_TRUE(back[0].relations.empty());
+  expectSameWords(back[1].members, blocks[1].members);
+  expectSameWords(back[1].relations, blocks[1].relations);
+}
+
+TEST(DefWriteTest, FailedWriteStopsTheBlockAndNamesTheFile) {
+  TempDir dir;
+  Block b{REL{CNET_CAT_SYMMETRIC, 1}, {member("a"), member("b")}, {related(3, 2, "c")}};
+  {
+    OsFaults faults;
+    faults.failNth(OsCall::kWriteStream, 2, EIO);
+    Written w = writeBlock(dir, b);
+    EXPECT_TRUE(faults.fired());
+    EXPECT_STATUS(w.status, CNET_WRITE, 4452);
+    EXPECT_EQ(std::string(w.status.filename), dir.file("out.def"));
+    // The head line written before the failure stays; nothing after it is written.
+    EXPECT_EQ(w.text, ":WORDS:SYNONYM\n");
+  }
+  // A word that does not unnormalize into 192 bytes ends the block with the engine's status.
+  Block tooLong{REL{CNET_CAT_SYMMETRIC, 1}, {member(std::string(193, 'a')), member("b")}, {}};
+  Written w = writeBlock(dir, tooLong);
+  EXPECT_GE(w.status.retcode, uint32_t{CNET_ENGINE_BASE});
+  EXPECT_EQ(w.text, ":WORDS:SYNONYM\n");
+}
+
+TEST(DefWriteTest, UnknownFormatAndDamagedBlocksAreRefused) {
+  TempDir dir;
+  const std::string path = dir.file("out.def");
+  CNETDEF target{};
+  target.kind = CNET_DEF_FILE;
+  target.path = path.c_str();
+  DEFCTL def{};
+  CNETSTATUS st = testsupport::clearStatus();
+  cnetDefOpen(&def, &target, kUtf8, "w", &st);
+  ASSERT_OK(st);
+  fill(&def, Block{REL{CNET_CAT_SYMMETRIC, 1}, {member("a"), member("b")}, {}});
+  def.format = 1;
+  cnetDefWrite(&def, nullptr, &st);
+  EXPECT_STATUS(st, CNET_PARAMETER, 4454);
+
+  def.format = 0;
+  st = testsupport::clearStatus();
+  def.entries[1].textOffset = def.textSize;  // a word beyond the text buffer
+  cnetDefWrite(&def, nullptr, &st);
+  EXPECT_STATUS(st, CNET_PARAMETER, 4455);
+
+  st = testsupport::clearStatus();
+  def.entries[1].textOffset = 1;
+  def.memberCount = 3;  // more members than entries
+  cnetDefWrite(&def, nullptr, &st);
+  EXPECT_STATUS(st, CNET_PARAMETER, 4455);
+
+  // An earlier failure in the status is kept and nothing is written.
+  def.memberCount = 2;
+  st = testsupport::clearStatus();
+  st.retcode = CNET_LOCKED;
+  cnetDefWrite(&def, nullptr, &st);
+  EXPECT_EQ(st.retcode, uint32_t{CNET_LOCKED});
+  cnetDefClose(&def, nullptr);
+  EXPECT_EQ(testsupport::readFile(path), "");
+}
+
+}  // namespace

@@ -1,1 +1,180 @@
-// (being written)
+// Round trip of a large generated thesaurus: compile, dump, compile the dump into a second
+// dictionary, dump that. The two dumps must be byte-identical and both dictionaries must answer
+// every lookup alike.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/dict_model.h"
+#include "support/synthetic_definition.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testsupport::DictModel;
+using testsupport::TempDir;
+
+constexpr uint32_t kMaxTerms = 100;
+// Every word is looked up at depth 1, every kDeepStep-th word also at depth 3.
+constexpr size_t kDeepStep = 32;
+#if defined(__SANITIZE_ADDRESS__)
+// The sanitizer build looks up every fourth word, so that its run stays within minutes.
+constexpr size_t kWordStep = 4;
+#else
+constexpr size_t kWordStep = 1;
+#endif
+
+CNETSTATUS dumpTo(const TempDir& dir, const char* name, const std::string& path) {
+  CNETDEF output{};
+  output.kind = CNET_DEF_FILE;
+  output.path = path.c_str();
+  CNETEXEC exec{};
+  exec.flags = CNET_EXEC_REPLACE;
+  CNETSTATUS st = testsupport::clearStatus();
+  zolCNETdump(name, dir.c_str(), nullptr, &output, &exec, 0, &st);
+  return st;
+}
+
+// The related terms of one word: every relation, at most kMaxTerms.
+struct Answer {
+  CNETSTATUS status;
+  std::vector<CNETRESENT> entries;
+};
+
+Answer lookUp(void** cell, const TempDir& dir, const char* name, const std::string& word,
+              int32_t depth) {
+  CNETTERM term{};
+  term.length = static_cast<uint16_t>(word.size());
+  std::memcpy(term.text, word.data(), word.size());
+  term.weight = 100;
+  CNETCOND cond{};
+  cond.relations = CNET_REL_SYNONYM | CNET_REL_RELATED | CNET_REL_HIGHER | CNET_REL_LOWER;
+  cond.userFamilies = CNET_USER_SYMMETRIC | CNET_USER_HIGHER | CNET_USER_LOWER;
+  cond.maxTerms = kMaxTerms;
+  cond.maxDepth = depth;
+  cond.minStrength = 1;
+  Answer a{testsupport::clearStatus(), std::vector<CNETRESENT>(kMaxTerms)};
+  std::memset(a.entries.data(), 0, a.entries.size() * sizeof(CNETRESENT));
+  CNETRESULT result{a.entries.data(), 0};
+  zolCNETrefer(cell, name, dir.c_str(), &term, &cond, 0, &result, &a.status);
+  a.entries.resize(result.count);
+  return a;
+}
+
+// The fields of an answer that must agree, as text: the status, then per entry the text,
+// depth, strength, relation type and number, and parent.
+std::string describe(void** cell, const TempDir& dir, const char* name, const std::string& word,
+                     int32_t depth) {
+  const Answer a = lookUp(cell, dir, name, word, depth);
+  std::string s = std::to_string(a.status.retcode) + "/" + std::to_string(a.status.termsOmitted);
+  for (const CNETRESENT& e : a.entries) {
+    s += " [" + std::string(e.text, e.length) + " " + std::to_string(e.depth) + " " +
+         std::to_string(e.strength) + " " + std::to_string(e.relation.type) + "." +
+         std::to_string(e.relation.number) + " " + std::to_string(e.parent) + "]";
+    if (cnetMemNonZero(e.relation.reserved, sizeof e.relation.reserved)) s += "!";
+  }
+  return s;
+}
+
+// The digest of a successful lookup without results.
+const size_t kEmptyDigest = std::hash<std::string>{}("0/0");
+
+// The digest of every word's answer at depth 1 and of every deepStep-th word's answer at depth 3,
+// with one search context for all lookups.
+std::vector<size_t> digests(const TempDir& dir, const char* name,
+                            const std::vector<std::string>& words) {
+  std::vector<size_t> out;
+  out.reserve(words.size() + words.size() / kDeepStep + 1);
+  void* cell = nullptr;
+  for (const std::string& w : words)
+    out.push_back(std::hash<std::string>{}(describe(&cell, dir, name, w, 1)));
+  for (size_t i = 0; i < words.size(); i += kDeepStep)
+    out.push_back(std::hash<std::string>{}(describe(&cell, dir, name, words[i], 3)));
+  CNETSTATUS st = testsupport::clearStatus();
+  zolCNETrefer_Release(&cell, &st);
+  if (st.retcode != 0) out.clear();
+  return out;
+}
+
+TEST(RoundTrip, DumpOfTheDumpIsIdenticalAndLookupsAgree) {
+  TempDir dir;
+  synthetic::Options options;
+  // About 105,000 distinct words.
+  options.occurrences = 500000;
+  options.vocabulary = 400000;
+  const std::string source = dir.file("source.def");
+  ASSERT_EQ(synthetic::writeDefinition(source, options), options.occurrences);
+  ASSERT_OK(testsupport::compileFile(dir.path(), "first", source));
+
+  // The generated thesaurus uses every relation kind, numbered relations and strengths.
+  DictModel m;
+  ASSERT_EQ(testsupport::loadDictionary(dir.path(), "first", &m), "");
+  ASSERT_GE(m.wordCount, 100000u);
+  std::set<std::pair<uint8_t, uint8_t>> rels;
+  std::set<uint8_t> strengths;
+  for (const auto& g : m.groups) {
+    rels.insert({g.category, g.id});
+    for (const auto& e : g.entries) {
+      rels.insert({e.category, e.id});
+      strengths.insert(e.strength);
+    }
+  }
+  for (auto [category, id] :
+       std::vector<std::pair<uint8_t, uint8_t>>{{0, 0}, {3, 1}, {3, 2}, {1, 1}, {2, 1}, {255, 0}}) {
+    EXPECT_TRUE(rels.count({category, id})) << int(category) << "," << int(id);
+  }
+  for (uint8_t category : {1, 2, 3}) {
+    auto numbered = rels.lower_bound({category, 128});
+    EXPECT_TRUE(numbered != rels.end() && numbered->first == category) << int(category);
+  }
+  EXPECT_GT(strengths.size(), 50u);
+
+  const std::string dump1 = dir.file("first.dump");
+  const std::string dump2 = dir.file("second.dump");
+  ASSERT_OK(dumpTo(dir, "first", dump1));
+  ASSERT_OK(testsupport::compileFile(dir.path(), "second", dump1));
+  ASSERT_OK(dumpTo(dir, "second", dump2));
+  const std::string text1 = testsupport::readFile(dump1);
+  ASSERT_GT(text1.size(), 100000u);
+  // Compared as a whole, not with EXPECT_EQ, so a failure does not print megabytes.
+  EXPECT_TRUE(text1 == testsupport::readFile(dump2)) << "the dumps differ";
+
+  CNETSTATUS info = testsupport::clearStatus();
+  EXPECT_EQ(zolCNETgetInfo("second", dir.c_str(), 0, nullptr, 0, &info), m.wordCount);
+
+  // Each dictionary answers every word in a thread of its own; the answers are compared by
+  // digest, and the first words whose answers differ are shown in full.
+  std::vector<std::string> words;
+  for (size_t i = 0; i < m.words.size(); i += kWordStep) {
+    ASSERT_LE(m.words[i].text.size(), size_t{CNET_TERM_MAX});
+    words.push_back(m.words[i].text);
+  }
+  std::vector<size_t> digest1, digest2;
+  std::thread other([&] { digest2 = digests(dir, "second", words); });
+  digest1 = digests(dir, "first", words);
+  other.join();
+  ASSERT_GT(digest1.size(), words.size());
+  ASSERT_EQ(digest2.size(), digest1.size());
+  size_t mismatches = 0;
+  for (size_t i = 0; i < digest1.size(); ++i) {
+    if (digest1[i] == digest2[i] || ++mismatches > 3) continue;
+    const bool deep = i >= words.size();
+    const std::string& word = deep ? words[(i - words.size()) * kDeepStep] : words[i];
+    const std::string a = describe(nullptr, dir, "first", word, deep ? 3 : 1);
+    const std::string b = describe(nullptr, dir, "second", word, deep ? 3 : 1);
+    ADD_FAILURE() << "lookups of '" << word << "' differ:\n" << a << "\n" << b;
+  }
+  EXPECT_EQ(mismatches, 0u);
+  // Every word has related terms (no lookup failed or came back empty).
+  size_t empty = 0;
+  for (size_t i = 0; i < words.size(); ++i)
+    empty += digest1[i] == kEmptyDigest ? 1 : 0;
+  EXPECT_EQ(empty, 0u);
+}
+
+}  // namespace
