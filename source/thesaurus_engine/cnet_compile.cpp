@@ -25,7 +25,8 @@ constexpr uint32_t kErrMembershipCount = 4114;
 constexpr uint32_t kErrWordBuffers = 4115;
 constexpr uint32_t kErrNoRun = 4116;
 constexpr uint32_t kErrGroupBuffer = 4117;
-constexpr uint32_t kErrSerial = 4118;
+// A serial out of order: the work files are not what was written.
+constexpr uint32_t kErrSerial = 4119;
 constexpr uint32_t kEmptyDefinition = 1;
 
 // Memory that is freed when the compilation ends, whatever the path.
