@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "support/synthetic_definition.h"
 #include "thesaurus_engine/cnet.h"
 
@@ -30,10 +31,8 @@ struct Run {
   int status;
 };
 
-double now() {
-  using namespace std::chrono;
-  return duration<double>(steady_clock::now().time_since_epoch()).count();
-}
+using benchsupport::median;
+using benchsupport::now;
 
 // Runs fn in a child process and measures its wall time and peak memory.
 template <typename Fn>
@@ -47,27 +46,8 @@ Run inChild(Fn fn) {
   return {now() - start, usage.ru_maxrss, status};
 }
 
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v.empty() ? 0 : v[v.size() / 2];
-}
-
 int compile(const std::string& dir, const std::string& def) {
-  CNETDEF d{};
-  d.kind = CNET_DEF_FILE;
-  d.path = def.c_str();
-  CNETCODE code{};
-  code.codePage = 34;
-  CNETEXEC exec{};
-  exec.flags = CNET_EXEC_REPLACE;
-  CNETSTATUS st{};
-  zolCNETregist("bench", dir.c_str(), &d, &code, &exec, nullptr, &st);
-  if (st.retcode != 0) {
-    char text[CNET_MESSAGE_SIZE];
-    zolCNETgetMessage(34, &st, text);
-    std::fprintf(stderr, "compile failed: %s\n", text);
-  }
-  return st.retcode == 0 ? 0 : 1;
+  return benchsupport::compile("bench", dir, def) ? 0 : 1;
 }
 
 int sortFile(const std::string& def) {
