@@ -1,0 +1,50 @@
+# Installation: the shared library, its headers, the command-line tools, a CMake package
+# configuration (find_package(Thesaurus) gives Thesaurus::thesaurus) and a pkg-config file.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(THESAURUS_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Thesaurus)
+
+install(TARGETS thesaurus
+  EXPORT ThesaurusTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The public headers, under include/thesaurus as the target's install interface names them.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/headers/
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/thesaurus
+  FILES_MATCHING PATTERN "*.h")
+
+# The tools find the library beside them through a relative run path.
+foreach(tool thesaurus-compile thesaurus-lookup thesaurus-admin)
+  if(TARGET ${tool})
+    set_target_properties(${tool} PROPERTIES
+      INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
+    install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+
+install(EXPORT ThesaurusTargets
+  NAMESPACE Thesaurus::
+  DESTINATION ${THESAURUS_INSTALL_CMAKEDIR})
+
+configure_package_config_file(
+  ${PROJECT_SOURCE_DIR}/cmake/ThesaurusConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/ThesaurusConfig.cmake
+  INSTALL_DESTINATION ${THESAURUS_INSTALL_CMAKEDIR})
+write_basic_package_version_file(
+  ${PROJECT_BINARY_DIR}/ThesaurusConfigVersion.cmake
+  VERSION ${PROJECT_VERSION}
+  COMPATIBILITY SameMajorVersion)
+install(FILES
+  ${PROJECT_BINARY_DIR}/ThesaurusConfig.cmake
+  ${PROJECT_BINARY_DIR}/ThesaurusConfigVersion.cmake
+  DESTINATION ${THESAURUS_INSTALL_CMAKEDIR})
+
+# The pkg-config file names its prefix relative to its own place, so that an installation
+# given its prefix only at install time (cmake --install --prefix) is found as well.
+file(RELATIVE_PATH THESAURUS_PC_TO_PREFIX "/p/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/p")
+configure_file(${PROJECT_SOURCE_DIR}/cmake/thesaurus.pc.in ${PROJECT_BINARY_DIR}/thesaurus.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/thesaurus.pc
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,29 @@
+// Runs a command-line tool as a child process and collects its exit code, standard output and
+// standard error, for the tests of the real tool binaries.
+#ifndef TESTS_TOOLS_TOOL_RUNNER_H
+#define TESTS_TOOLS_TOOL_RUNNER_H
+
+#include <string>
+#include <vector>
+
+namespace toolstest {
+
+struct ToolResult {
+  int exitCode = -1;  // the exit status; 128 + signal when the tool was killed
+  std::string out;    // standard output
+  std::string err;    // standard error
+};
+
+// Runs program with args (argv[1..]) and waits for it; stdin is /dev/null.
+ToolResult runTool(const std::string& program, const std::vector<std::string>& args);
+
+// The lines of text, without their line ends.
+std::vector<std::string> lines(const std::string& text);
+
+// text without the engine's progress time stamps ("Mon Dec 07 02:11:14 2026: "), so that
+// progress output can be compared exactly.
+std::string withoutTimestamps(const std::string& text);
+
+}  // namespace toolstest
+
+#endif  // TESTS_TOOLS_TOOL_RUNNER_H

@@ -1,0 +1,446 @@
+// thesaurus-lookup: looks terms up in a thesaurus dictionary through the flat lookup API.
+//
+//   thesaurus-lookup -f <dictionary> [-ccsid <ccsid>] [-term <term>] [-maxTerms <n>]
+//                    [-maxDepth <n>] [-strength <n>] [-relType UF|RT|NT|BT|PT[,...]]
+//                    [-relName <0..128>] [-all] [-global] [-format text|tsv|dot]
+//                    [-expand "<query>"] [-v]
+//
+// Without -term the top terms are listed; -global adds the word and group counts. Results come
+// in the engine's breadth-first order. -expand shows a query with each word widened by its
+// related terms. Settings and result counts of -v go to standard error, so that tsv and dot
+// output stay clean.
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "thesaurus_engine/cnet.h"
+#include "tool_common.h"
+#include "tyk_cnet/tyk_api_thes.h"
+#include "tyk_common/tyk_error_info.h"
+
+using namespace thestool;
+
+namespace {
+
+const char kTool[] = "thesaurus-lookup";
+
+// Relation flags of the lookup interface.
+constexpr uint8_t kSynonym = 0x80, kRelated = 0x40, kBroader = 0x20, kNarrower = 0x10;
+constexpr uint8_t kAllNamed = kSynonym | kRelated | kBroader | kNarrower;
+
+// What to follow, independent of whether the lookup API or the expansion applies it.
+struct RelationPlan {
+  uint8_t named = 0;                                  // named relations
+  uint8_t families = 0;                               // every numbered relation of these families
+  std::vector<std::pair<uint8_t, uint8_t>> numbered;  // (family flag, number 1..128)
+  bool preferred = false;                             // PT: the strongest synonym only
+};
+
+// One result entry as the tool prints it.
+struct Entry {
+  std::string text;
+  unsigned depth = 0;
+  unsigned strength = 0;
+  unsigned type = 0;
+  unsigned number = 0;
+  int parent = -1;
+};
+
+// "UF", "RT", "BT", "NT" for the named relations, "RT(n)", "BT(n)", "NT(n)" for numbered ones
+// and "-" for a term found directly.
+std::string relationName(unsigned type, unsigned number) {
+  switch (type) {
+    case CNET_RELTYPE_SYNONYM:
+      return "UF";
+    case CNET_RELTYPE_RELATED:
+      return "RT";
+    case CNET_RELTYPE_HIGHER:
+      return "BT";
+    case CNET_RELTYPE_LOWER:
+      return "NT";
+    case CNET_RELTYPE_USER_SYMMETRIC:
+      return "RT(" + std::to_string(number) + ")";
+    case CNET_RELTYPE_USER_HIGHER:
+      return "BT(" + std::to_string(number) + ")";
+    case CNET_RELTYPE_USER_LOWER:
+      return "NT(" + std::to_string(number) + ")";
+    default:
+      return "-";
+  }
+}
+
+// Reads the -relType list and -relName into a plan; returns an error text or "".
+std::string planRelations(const Options& opts, const std::string& optType,
+                          const std::string& optName, RelationPlan* plan) {
+  if (opts.has("all") && (opts.has(optType) || opts.has(optName))) {
+    return "-all goes without -" + optType + " and -" + optName;
+  }
+  uint8_t typeFlags = 0;
+  if (opts.has(optType)) {
+    std::string list = opts.value(optType) + ",";
+    std::string::size_type start = 0, comma;
+    while ((comma = list.find(',', start)) != std::string::npos) {
+      std::string t = list.substr(start, comma - start);
+      start = comma + 1;
+      if (t == "UF")
+        typeFlags |= kSynonym;
+      else if (t == "RT")
+        typeFlags |= kRelated;
+      else if (t == "BT")
+        typeFlags |= kBroader;
+      else if (t == "NT")
+        typeFlags |= kNarrower;
+      else if (t == "PT")
+        plan->preferred = true;
+      else
+        return message(kRelationTypeInvalid, t.c_str()).substr(2);
+    }
+    if (plan->preferred && (typeFlags != 0 || opts.has(optName))) {
+      return "-" + optType + " PT stands alone";
+    }
+  }
+  if (opts.has("all") || (!opts.has(optType) && !opts.has(optName))) {
+    plan->named = kAllNamed;
+    plan->families = kRelated | kBroader | kNarrower;
+    return "";
+  }
+  if (plan->preferred) {
+    plan->named = kSynonym;
+    return "";
+  }
+  if (!opts.has(optName)) {
+    plan->named = typeFlags;
+    return "";
+  }
+  long number = 0;
+  if (!parseInteger(opts.value(optName), 0, 128, &number)) {
+    return message(kRelationNameInvalid, opts.value(optName).c_str()).substr(2);
+  }
+  if (number == 0) {
+    plan->named = typeFlags != 0 ? typeFlags : kAllNamed;
+    return "";
+  }
+  // Numbered relations live in three families; synonyms share the symmetric one.
+  uint8_t families = typeFlags == 0 ? (kRelated | kBroader | kNarrower) : typeFlags;
+  if (families & kSynonym) families = static_cast<uint8_t>((families & ~kSynonym) | kRelated);
+  for (uint8_t f : {kRelated, kBroader, kNarrower}) {
+    if (families & f) plan->numbered.push_back({f, static_cast<uint8_t>(number)});
+  }
+  return "";
+}
+
+// Prints the error information of a failed API call and returns kExitFailed.
+int apiFailed(const TykClErrorInfo& info, TykEnReturnCode rc, const std::string& what) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: %s failed (return code %u, reason %u)\n", kTool, what.c_str(),
+               static_cast<unsigned>(rc), static_cast<unsigned>(info.getReasonCode()));
+  if (info.getContext()[0] != '\0') printError(info.getContext());
+  return kExitFailed;
+}
+
+// Reads every entry of a list through its iterator; the list is deleted.
+std::vector<Entry> readList(TykClThesOutputList* list) {
+  std::vector<Entry> out;
+  if (list == nullptr) return out;
+  std::unique_ptr<TykClThesOutputList> owner(list);
+  std::unique_ptr<TykClListABase::Iterator> it(list->getNewIterator());
+  for (bool more = it->isValid(); more; more = it->setToNext(1)) {
+    char text[CNET_WORD_MAX];
+    uint32_t length = 0, type = 0;
+    uint8_t strength = 0;
+    short depth = 0;
+    unsigned short number = 0;
+    if (tykThesaurusEntryObtainData(it.get(), text, &length, &strength, &depth, &type, &number) !=
+        0)
+      break;
+    Entry e;
+    e.text.assign(text, std::min<uint32_t>(length, sizeof text));
+    e.depth = static_cast<unsigned>(depth < 0 ? 0 : depth);
+    e.strength = strength;
+    e.type = type;
+    e.number = number;
+    // The parent index is part of the result entry itself.
+    e.parent = static_cast<const CNETRESENT*>(it->getCurrent())->parent;
+    out.push_back(e);
+  }
+  return out;
+}
+
+std::string dotQuote(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+void printEntries(const std::string& format, const std::string& root,
+                  const std::vector<Entry>& entries) {
+  if (format == "tsv") {
+    std::printf("index\tdepth\tterm\trelation\tstrength\tparent\n");
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const Entry& e = entries[i];
+      std::printf("%zu\t%u\t%s\t%s\t%u\t%d\n", i, e.depth, e.text.c_str(),
+                  relationName(e.type, e.number).c_str(), e.strength, e.parent);
+    }
+    return;
+  }
+  if (format == "dot") {
+    std::printf("digraph thesaurus {\n  root [label=%s, shape=box];\n", dotQuote(root).c_str());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      std::printf("  t%zu [label=%s];\n", i, dotQuote(entries[i].text).c_str());
+    }
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      const Entry& e = entries[i];
+      // Terms found directly, and terms queued before any result, hang from the root.
+      std::string from = "root";
+      if (e.depth > 0 && e.parent >= 0 && static_cast<std::size_t>(e.parent) < i) {
+        from = "t" + std::to_string(e.parent);
+      }
+      std::string label = e.depth == 0
+                              ? "match"
+                              : relationName(e.type, e.number) + " " + std::to_string(e.strength);
+      std::printf("  %s -> t%zu [label=%s];\n", from.c_str(), i, dotQuote(label).c_str());
+    }
+    std::printf("}\n");
+    return;
+  }
+  for (const Entry& e : entries) {
+    std::printf("%s%s [%s %u]\n", std::string(2 * e.depth, ' ').c_str(), e.text.c_str(),
+                relationName(e.type, e.number).c_str(), e.strength);
+  }
+}
+
+// Prints the top terms: one per line (indented under -global), as tsv rows, or as graph nodes.
+void printTopTerms(const std::string& format, const char* indent,
+                   const std::vector<Entry>& entries) {
+  if (format == "tsv") std::printf("index\tterm\n");
+  if (format == "dot") std::printf("digraph thesaurus {\n");
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const char* text = entries[i].text.c_str();
+    if (format == "tsv")
+      std::printf("%zu\t%s\n", i, text);
+    else if (format == "dot")
+      std::printf("  t%zu [label=%s];\n", i, dotQuote(entries[i].text).c_str());
+    else
+      std::printf("%s%s\n", indent, text);
+  }
+  if (format == "dot") std::printf("}\n");
+}
+
+// Expands query with the related terms of its words and prints the expanded query.
+int expandQuery(const DictionaryPath& dict, uint8_t codePage, const std::string& query,
+                const RelationPlan& plan, long maxTerms, long maxDepth, long strength,
+                bool verbose) {
+  std::vector<RELATION> list;
+  for (const auto& [family, number] : plan.numbered) {
+    RELATION r = {};
+    r.type = family == kRelated   ? CNET_RELTYPE_USER_SYMMETRIC
+             : family == kBroader ? CNET_RELTYPE_USER_HIGHER
+                                  : CNET_RELTYPE_USER_LOWER;
+    r.number = number;
+    list.push_back(r);
+  }
+  CNETCOND cond = {};
+  cond.relations = plan.named;
+  cond.userFamilies = plan.families;
+  cond.userCount = static_cast<uint32_t>(list.size());
+  cond.userList = list.empty() ? nullptr : list.data();
+  cond.maxTerms = static_cast<uint32_t>(maxTerms);
+  cond.maxDepth = static_cast<int32_t>(maxDepth);
+  cond.minStrength = static_cast<uint8_t>(strength);
+  ZOLSEARCHCOND in = {};
+  in.codePage = codePage;
+  in.form = 1;
+  in.queryText = query.c_str();
+  in.queryLength = static_cast<int32_t>(query.size());
+  CNETEXPOPT options = {};
+  options.mode = 1;
+  ZOLSEARCHCOND out = {};
+  CNETEXPSUMMARY* summary = nullptr;
+  void* context = nullptr;
+  CNETSTATUS status = {};
+  zolCNETexpandSearchCond(&context, dict.name.c_str(), dict.directory.c_str(), &in, &cond, &options,
+                          0, &out, verbose ? &summary : nullptr, &status);
+  int rc = kExitOk;
+  if (status.retcode != 0) {
+    printError(std::string(kTool) + ": " + dict.directory + "/" + dict.name + ": " +
+               engineMessage(status));
+    rc = kExitFailed;
+  } else {
+    // The formatted text grows with the number of terms; retry with more room when needed.
+    std::vector<char> buffer;
+    ZOLSTATUS zst = {};
+    int32_t length = 0;
+    for (std::size_t size = 4096; size <= (std::size_t{1} << 24); size *= 4) {
+      buffer.assign(size, '\0');
+      zst = ZOLSTATUS{};
+      ZOLformatSearchCond(&out, buffer.data(), static_cast<int32_t>(size), &length, &zst);
+      if (zst.retcode == 0) break;
+    }
+    if (zst.retcode != 0) {
+      CNETSTATUS converted = {};
+      cnetConvertStatus_ZOL_CNET(&zst, &converted);
+      printError(std::string(kTool) + ": " + engineMessage(converted));
+      rc = kExitFailed;
+    } else {
+      std::printf("%s\n", buffer.data());
+      if (verbose && summary != nullptr) {
+        std::fprintf(stderr, "%u terms in the expanded query%s\n", summary->count,
+                     status.termsOmitted ? " (some related terms left out)" : "");
+      }
+    }
+  }
+  CNETSTATUS scratch = {};
+  zolCNETexpandSearchCond_Release(&context, &scratch);
+  return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string optF = message(kOptF), optCcsid = message(kOptCcsid), optV = message(kOptV),
+                    optTerm = message(kOptTerm), optMaxTerms = message(kOptMaxTerms),
+                    optMaxDepth = message(kOptMaxDepth), optStrength = message(kOptStrength),
+                    optRelType = message(kOptRelType), optRelName = message(kOptRelName);
+  Options opts;
+  std::string error = parseOptions(argc, argv,
+                                   {{optF, true},
+                                    {optCcsid, true},
+                                    {optTerm, true},
+                                    {optMaxTerms, true},
+                                    {optMaxDepth, true},
+                                    {optStrength, true},
+                                    {optRelType, true},
+                                    {optRelName, true},
+                                    {"all", false},
+                                    {"global", false},
+                                    {"format", true},
+                                    {"expand", true},
+                                    {optV, false}},
+                                   &opts);
+  if (!error.empty()) return usageError(kTool, error, kLookupSynopsis);
+  if (opts.has("help")) return printHelp(kLookupTitle, kLookupHelp);
+
+  if (!opts.has(optF) || opts.value(optF).empty()) {
+    return usageError(kTool, "option -" + optF + " is required", kLookupSynopsis);
+  }
+  DictionaryPath dict;
+  if (!splitDictionaryPath(opts.value(optF), &dict, &error))
+    return usageError(kTool, error, kLookupSynopsis);
+  uint16_t ccsid = 1208;
+  uint8_t codePage = 34;
+  if (opts.has(optCcsid) && !parseCcsid(opts.value(optCcsid), &ccsid, &codePage)) {
+    printError(message(kInvalidCcsid) + ": " + opts.value(optCcsid));
+    return kExitUsage;
+  }
+  const bool expand = opts.has("expand");
+  const std::string format = opts.value("format", "text");
+  if (format != "text" && format != "tsv" && format != "dot") {
+    return usageError(kTool, "-format is text, tsv or dot", kLookupSynopsis);
+  }
+  if (expand && (opts.has(optTerm) || opts.has("global") || opts.has("format"))) {
+    return usageError(kTool, "-expand goes without -" + optTerm + ", -global and -format",
+                      kLookupSynopsis);
+  }
+  if (opts.has("global") && opts.has(optTerm)) {
+    return usageError(kTool, "-global goes without -" + optTerm, kLookupSynopsis);
+  }
+  long maxTerms = expand ? 10 : 100, maxDepth = expand ? 1 : 10, strength = 0;
+  const long termsCap = expand ? 64 : 10000;
+  if (opts.has(optMaxTerms) && !parseInteger(opts.value(optMaxTerms), 1, termsCap, &maxTerms)) {
+    return usageError(kTool,
+                      "-" + optMaxTerms + " is a number from 1 to " + std::to_string(termsCap),
+                      kLookupSynopsis);
+  }
+  if (opts.has(optMaxDepth) && !parseInteger(opts.value(optMaxDepth), 1, 32767, &maxDepth)) {
+    return usageError(kTool, "-" + optMaxDepth + " is a number from 1 to 32767", kLookupSynopsis);
+  }
+  if (opts.has(optStrength) && !parseInteger(opts.value(optStrength), 0, 100, &strength)) {
+    return usageError(kTool, "-" + optStrength + " is a number from 0 to 100", kLookupSynopsis);
+  }
+  RelationPlan plan;
+  error = planRelations(opts, optRelType, optRelName, &plan);
+  if (!error.empty()) return usageError(kTool, error, kLookupSynopsis);
+  if (expand && plan.preferred) {
+    return usageError(kTool, "-" + optRelType + " PT goes without -expand", kLookupSynopsis);
+  }
+  const bool verbose = opts.has(optV);
+  const std::string& term = opts.value(optTerm);
+  if (opts.has(optTerm) && (term.empty() || term.size() > CNET_TERM_MAX)) {
+    return usageError(kTool, "-" + optTerm + " takes 1 to 64 bytes", kLookupSynopsis);
+  }
+  if (verbose) {
+    std::fprintf(stderr, "Dictionary %s/%s, CCSID %u, maxTerms %ld, maxDepth %ld, strength %ld\n",
+                 dict.directory.c_str(), dict.name.c_str(), ccsid, maxTerms, maxDepth, strength);
+  }
+  if (expand) {
+    return expandQuery(dict, codePage, opts.value("expand"), plan, maxTerms, maxDepth, strength,
+                       verbose);
+  }
+
+  TykClErrorInfo info;
+  TykClContext context(info);
+  TykClThesaurus* handle = nullptr;
+  TykEnReturnCode rc = tykHandleNewThesaurusLookup(dict.directory.c_str(), dict.name.c_str(), ccsid,
+                                                   static_cast<int>(maxTerms), &handle, &context);
+  if (rc != 0) return apiFailed(info, rc, "opening the dictionary");
+  // The handle is deleted on every way out.
+  struct HandleGuard {
+    TykClThesaurus** cell;
+    ~HandleGuard() { tykHandleDeleteThesaurusLookup(cell); }
+  } guard{&handle};
+
+  if (opts.has("global")) {
+    uint32_t words = 0, groups = 0;
+    rc = tykThesaurusLookupObtainProperties(handle, &words, &groups);
+    if (rc != 0) return apiFailed(info, rc, "reading the dictionary's size");
+    std::printf("Words: %u\nGroups: %u\nTop terms:\n", words, groups);
+  }
+  TykClThesOutputList* list = nullptr;
+  if (!opts.has(optTerm)) {
+    rc = tykThesaurusLookupObtainHighestTerms(handle, &list);
+    if (rc != 0) return apiFailed(info, rc, "listing the top terms");
+  } else {
+    rc = tykThesaurusLookupSetDepth(handle, static_cast<short>(plan.preferred ? 1 : maxDepth));
+    if (rc == 0) rc = tykThesaurusLookupSetStrength(handle, static_cast<uint8_t>(strength));
+    // SetRelationTypes also selects the numbered families of its flags; AddRelation with
+    // number 0 adds named relations alone.
+    if (rc == 0)
+      rc = tykThesaurusLookupSetRelationTypes(handle, plan.families != 0 ? plan.named : 0);
+    if (rc == 0 && plan.families == 0 && plan.named != 0) {
+      rc = tykThesaurusLookupAddRelation(handle, 0, plan.named);
+    }
+    for (const auto& [family, number] : plan.numbered) {
+      if (rc == 0) rc = tykThesaurusLookupAddRelation(handle, number, family);
+    }
+    if (rc != 0) return apiFailed(info, rc, "setting up the lookup");
+    rc = tykThesaurusLookupPerform(handle, &list, term.data(), static_cast<unsigned>(term.size()));
+    if (rc != 0) return apiFailed(info, rc, "looking up '" + term + "'");
+  }
+  uint32_t count = 0;
+  bool complete = true;
+  tykThesaurusLookupObtainResultInformation(handle, &count, &complete);
+  std::vector<Entry> entries = readList(list);
+
+  if (!opts.has(optTerm)) {
+    printTopTerms(format, opts.has("global") ? "  " : "", entries);
+  } else if (plan.preferred) {
+    const Entry* best = nullptr;
+    for (const Entry& e : entries) {
+      if (e.type == CNET_RELTYPE_SYNONYM && (best == nullptr || e.strength > best->strength))
+        best = &e;
+    }
+    if (best != nullptr) printEntries(format, term, {*best});
+  } else {
+    printEntries(format, term, entries);
+  }
+  if (verbose) {
+    std::fprintf(stderr, "%u terms%s\n", count,
+                 complete ? "" : " (more terms left out at -maxTerms)");
+  }
+  return kExitOk;
+}
