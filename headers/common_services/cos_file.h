@@ -107,6 +107,8 @@ class THES_EXPORT CosClFile {
   bool renameAs(const CosClFilenameABase& target);
   // Removes the file.
   bool remove();
+  // The open mode the file was bound with.
+  const char* getMode() const { return iv_pszMode; }
 
  private:
   CosClFilename iv_clName;
