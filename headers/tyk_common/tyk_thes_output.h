@@ -34,9 +34,9 @@ class THES_EXPORT TykClThesOutput : public TykClReferenceCounter {
   CNETRESULT* getResultRecord() { return &iv_stResult; }
 
  private:
-  uint32_t iv_ulCapacity;     /* entries allocated */
-  CNETRESULT iv_stResult;     /* entries (owned) and count */
-  uint32_t iv_aulReserved[2]; /* zero */
+  uint32_t iv_ulCapacity;                      /* entries allocated */
+  CNETRESULT iv_stResult;                      /* entries (owned) and count */
+  [[maybe_unused]] uint32_t iv_aulReserved[2]; /* zero */
 };
 
 class THES_EXPORT TykClThesOutputList : public TykClListABase {
