@@ -39,32 +39,58 @@ struct Visit {
   uint8_t strength;  // relation strength, or the hit's rank
 };
 
-// First-in, first-out queue that grows by kQueueStep entries.
+// First-in, first-out queue that grows by kQueueStep entries at a time: a chain of blocks of
+// kQueueStep entries, so that growing never copies what is queued and a block is freed as soon
+// as it has been read.
 class VisitQueue {
  public:
-  ~VisitQueue() { std::free(items_); }
+  ~VisitQueue() {
+    while (head_ != nullptr) {
+      Block* next = head_->next;
+      std::free(head_);
+      head_ = next;
+    }
+  }
   bool push(const Visit& v, CNETSTATUS* status) {
-    if (tail_ == capacity_) {
-      const size_t grown = size_t{capacity_} + kQueueStep;
-      void* p = std::realloc(items_, grown * sizeof(Visit));
-      if (p == nullptr) {
-        cnetFail(status, CNET_NO_MEMORY, items_ == nullptr ? kErrQueue : kErrQueueGrowth);
+    if (tail_ == nullptr || tailFill_ == kQueueStep) {
+      auto* b = static_cast<Block*>(std::malloc(sizeof(Block)));
+      if (b == nullptr) {
+        cnetFail(status, CNET_NO_MEMORY, tail_ == nullptr ? kErrQueue : kErrQueueGrowth);
         return false;
       }
-      items_ = static_cast<Visit*>(p);
-      capacity_ = static_cast<uint32_t>(grown);
+      b->next = nullptr;
+      if (tail_ == nullptr) {
+        head_ = b;
+        headRead_ = 0;
+      } else {
+        tail_->next = b;
+      }
+      tail_ = b;
+      tailFill_ = 0;
     }
-    items_[tail_++] = v;
+    tail_->items[tailFill_++] = v;
     return true;
   }
-  bool empty() const { return head_ == tail_; }
-  Visit pop() { return items_[head_++]; }
+  bool empty() const { return head_ == nullptr || (head_ == tail_ && headRead_ == tailFill_); }
+  Visit pop() {
+    if (headRead_ == kQueueStep) {
+      Block* next = head_->next;
+      std::free(head_);
+      head_ = next;
+      headRead_ = 0;
+    }
+    return head_->items[headRead_++];
+  }
 
  private:
-  Visit* items_ = nullptr;
-  uint32_t capacity_ = 0;
-  uint32_t head_ = 0;
-  uint32_t tail_ = 0;
+  struct Block {
+    Block* next;
+    Visit items[kQueueStep];
+  };
+  Block* head_ = nullptr;
+  Block* tail_ = nullptr;
+  uint32_t headRead_ = 0;  // entries of the head block already popped
+  uint32_t tailFill_ = 0;  // entries of the tail block in use
 };
 
 // One bit per word id.

@@ -3,6 +3,7 @@
 // three ways of keeping the search context.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -107,6 +108,36 @@ TEST_F(Refer, WeakRelationsAreNotFollowed) {
   EXPECT_EQ(run("a", condOf(CNET_REL_RELATED, 10, 2, 82)), Lines{"b 1 90 2.0 -1"});
   EXPECT_EQ(run("a", condOf(CNET_REL_RELATED, 10, 2, 91)), Lines{});
   EXPECT_OK(status_);
+}
+
+TEST_F(Refer, WideLevelsKeepTheirOrderAcrossQueueGrowth) {
+  // hub has 300 related words, each with one related word of its own: the queue holds more
+  // than two of its 128-entry blocks while it is read.
+  std::string text = ":WORDS\nhub\n";
+  char name[16];
+  for (int i = 0; i < 300; ++i) {
+    std::snprintf(name, sizeof name, "n%03d", i);
+    text += std::string(".RELATED_TO ") + name + "\n";
+  }
+  for (int i = 0; i < 300; ++i) {
+    std::snprintf(name, sizeof name, "%03d", i);
+    text += std::string(":WORDS\nn") + name + "\n.RELATED_TO c" + name + "\n";
+  }
+  compile(text);
+  Lines expected;
+  for (int i = 0; i < 300; ++i) {
+    std::snprintf(name, sizeof name, "n%03d", i);
+    expected.push_back(std::string(name) + " 1 100 2.0 -1");
+  }
+  for (int i = 0; i < 300; ++i) {
+    std::snprintf(name, sizeof name, "c%03d", i);
+    expected.push_back(std::string(name) + " 2 100 2.0 " + std::to_string(i));
+  }
+  EXPECT_EQ(run("hub", condOf(CNET_REL_RELATED, 1000, 2)), expected);
+  EXPECT_OK(status_);
+  // From the far end the levels come back in the same order, one word per level.
+  EXPECT_EQ(run("c299", condOf(CNET_REL_RELATED, 3, 2)),
+            (Lines{"n299 1 100 2.0 -1", "hub 2 100 2.0 0"}));
 }
 
 TEST_F(Refer, TermLimit) {
