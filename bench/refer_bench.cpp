@@ -85,17 +85,13 @@ bool loadGraph(const std::string& dir, Graph* g) {
 
 // The traversal of the engine's related-term lookup over any source of relation lists, with
 // every relation selected and minimum strength 1: hits first, each word once at its shortest
-// depth, the input word expanded but not returned. neighbours(word, out) lists (target,
-// strength, target text) in stored order; the texts must stay valid until the traversal ends.
-struct Step {
-  uint32_t target;
-  uint8_t strength;
-  std::string_view text;
-};
-using Neighbours = std::function<void(uint32_t, std::vector<Step>*)>;
-
+// depth, the input word expanded but not returned. forEachStep(word, visit) calls
+// visit(target, strength, target text) for each relation of word in stored order; the texts must
+// stay valid until the traversal ends. A template, so that the in-memory source costs no call
+// through a function object per relation.
+template <class ForEachStep>
 void traverse(uint32_t hit, const std::string& hitText, uint32_t words, int depthLimit,
-              const Neighbours& neighbours, std::vector<Entry>* out) {
+              ForEachStep&& forEachStep, std::vector<Entry>* out) {
   struct Visit {
     uint32_t word, from;
     int32_t parent;
@@ -108,7 +104,6 @@ void traverse(uint32_t hit, const std::string& hitText, uint32_t words, int dept
   std::vector<Visit> queue;
   queue.push_back({hit, UINT32_MAX, 0, 0, 100, hitText});
   visited[hit / 8] |= static_cast<uint8_t>(1u << (hit % 8));
-  std::vector<Step> steps;
   for (size_t head = 0; head < queue.size(); ++head) {
     const Visit v = queue[head];
     if (v.text != hitText) {
@@ -116,16 +111,15 @@ void traverse(uint32_t hit, const std::string& hitText, uint32_t words, int dept
       out->push_back({std::string(v.text), v.depth, v.strength, v.parent});
     }
     if (static_cast<int>(v.depth) + 1 > depthLimit) continue;
-    neighbours(v.word, &steps);
-    for (Step& s : steps) {
-      if (s.target == v.word || s.target == v.from) continue;
-      uint8_t& bits = visited[s.target / 8];
-      const uint8_t mask = static_cast<uint8_t>(1u << (s.target % 8));
-      if (bits & mask) continue;
+    const int32_t parent = static_cast<int32_t>(out->size()) - 1;
+    forEachStep(v.word, [&](uint32_t target, uint8_t strength, std::string_view text) {
+      if (target == v.word || target == v.from) return;
+      uint8_t& bits = visited[target / 8];
+      const uint8_t mask = static_cast<uint8_t>(1u << (target % 8));
+      if (bits & mask) return;
       bits |= mask;
-      queue.push_back({s.target, v.word, static_cast<int32_t>(out->size()) - 1, v.depth + 1,
-                       s.strength, s.text});
-    }
+      queue.push_back({target, v.word, parent, v.depth + 1, strength, text});
+    });
   }
 }
 
@@ -210,15 +204,14 @@ class SqliteGraph {
     texts_.clear();
     traverse(
         hit, word, words, depth,
-        [this](uint32_t id, std::vector<Step>* steps) {
-          steps->clear();
+        [this](uint32_t id, auto&& visit) {
           sqlite3_bind_int64(next_, 1, id);
           while (sqlite3_step(next_) == SQLITE_ROW) {
             // Column texts live only until the next step: keep copies for the traversal.
             texts_.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(next_, 2)),
                                 static_cast<size_t>(sqlite3_column_bytes(next_, 2)));
-            steps->push_back({static_cast<uint32_t>(sqlite3_column_int64(next_, 0)),
-                              static_cast<uint8_t>(sqlite3_column_int(next_, 1)), texts_.back()});
+            visit(static_cast<uint32_t>(sqlite3_column_int64(next_, 0)),
+                  static_cast<uint8_t>(sqlite3_column_int(next_, 1)), texts_.back());
           }
           sqlite3_reset(next_);
         },
@@ -245,10 +238,9 @@ void memoryLookup(const Graph& g, const std::string& word, int depth, std::vecto
   if (it == g.ids.end()) return;
   traverse(
       it->second, word, static_cast<uint32_t>(g.texts.size()), depth,
-      [&g](uint32_t id, std::vector<Step>* steps) {
-        steps->clear();
+      [&g](uint32_t id, auto&& visit) {
         for (const Edge& e : g.edges[id])
-          steps->push_back({e.target, e.strength, g.texts[e.target]});
+          visit(e.target, e.strength, g.texts[e.target]);
       },
       out);
 }
