@@ -59,12 +59,7 @@ class VisitQueue {
         return false;
       }
       b->next = nullptr;
-      if (tail_ == nullptr) {
-        head_ = b;
-        headRead_ = 0;
-      } else {
-        tail_->next = b;
-      }
+      (tail_ == nullptr ? head_ : tail_->next) = b;
       tail_ = b;
       tailFill_ = 0;
     }

@@ -113,29 +113,25 @@ TEST_F(Refer, WeakRelationsAreNotFollowed) {
 TEST_F(Refer, WideLevelsKeepTheirOrderAcrossQueueGrowth) {
   // hub has 300 related words, each with one related word of its own: the queue holds more
   // than two of its 128-entry blocks while it is read.
+  auto word = [](char prefix, int i) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%c%03d", prefix, i);
+    return std::string(text);
+  };
   std::string text = ":WORDS\nhub\n";
-  char name[16];
-  for (int i = 0; i < 300; ++i) {
-    std::snprintf(name, sizeof name, "n%03d", i);
-    text += std::string(".RELATED_TO ") + name + "\n";
-  }
-  for (int i = 0; i < 300; ++i) {
-    std::snprintf(name, sizeof name, "%03d", i);
-    text += std::string(":WORDS\nn") + name + "\n.RELATED_TO c" + name + "\n";
-  }
+  for (int i = 0; i < 300; ++i)
+    text += ".RELATED_TO " + word('n', i) + "\n";
+  for (int i = 0; i < 300; ++i)
+    text += ":WORDS\n" + word('n', i) + "\n.RELATED_TO " + word('c', i) + "\n";
   compile(text);
   Lines expected;
-  for (int i = 0; i < 300; ++i) {
-    std::snprintf(name, sizeof name, "n%03d", i);
-    expected.push_back(std::string(name) + " 1 100 2.0 -1");
-  }
-  for (int i = 0; i < 300; ++i) {
-    std::snprintf(name, sizeof name, "c%03d", i);
-    expected.push_back(std::string(name) + " 2 100 2.0 " + std::to_string(i));
-  }
+  for (int i = 0; i < 300; ++i)
+    expected.push_back(word('n', i) + " 1 100 2.0 -1");
+  for (int i = 0; i < 300; ++i)
+    expected.push_back(word('c', i) + " 2 100 2.0 " + std::to_string(i));
   EXPECT_EQ(run("hub", condOf(CNET_REL_RELATED, 1000, 2)), expected);
   EXPECT_OK(status_);
-  // From the far end the levels come back in the same order, one word per level.
+  // The relations are symmetric: from the far end the path runs back through n299 to hub.
   EXPECT_EQ(run("c299", condOf(CNET_REL_RELATED, 3, 2)),
             (Lines{"n299 1 100 2.0 -1", "hub 2 100 2.0 0"}));
 }
