@@ -82,13 +82,18 @@ int printHelp(unsigned titleNumber, unsigned helpNumber) {
   return kExitOk;
 }
 
+int printVersion(const char* tool) {
+  std::printf("%s %s\n", tool, cnetVersion());
+  return kExitOk;
+}
+
 bool splitDictionaryPath(const std::string& path, DictionaryPath* out, std::string* error) {
   std::string::size_type slash = path.rfind('/');
   std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   if (slash == std::string::npos) {
-    out->directory = ".";
+    out->directory.assign(1, '.');
   } else if (slash == 0) {
-    out->directory = "/";
+    out->directory.assign(1, '/');
   } else {
     out->directory = path.substr(0, slash);
   }

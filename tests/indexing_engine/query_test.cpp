@@ -37,8 +37,10 @@ struct Conv {
       r.push_back(std::string(t.text, t.length) + "/" + char(t.kind) + std::to_string(t.weight) +
                   (t.phrase ? "p" : ""));
       for (int j = 0; withItems && j < t.itemCount; ++j) {
-        r.back() +=
-            "@" + std::to_string(t.items[j].offset) + "+" + std::to_string(t.items[j].length);
+        r.back() += '@';
+        r.back() += std::to_string(t.items[j].offset);
+        r.back() += '+';
+        r.back() += std::to_string(t.items[j].length);
       }
     }
     return r;

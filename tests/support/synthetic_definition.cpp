@@ -49,7 +49,10 @@ std::string wordOf(uint64_t rank) {
   // Every 16th word is a two-word term; the rank is spread so that neighbours look different.
   uint64_t mixed = rank * 2654435761u % 4294967291u;
   std::string w = syllables(rank) + syllables(mixed % 7);
-  if (rank % 16 == 5) w += " " + syllables(mixed % 97);
+  if (rank % 16 == 5) {
+    w += ' ';
+    w += syllables(mixed % 97);
+  }
   return w;
 }
 
@@ -82,11 +85,18 @@ uint64_t writeDefinition(const std::string& path, const Options& o) {
       line.clear();
       if (i >= members) {
         line = kRelations[pick(4)];
-        if (pick(4) == 0) line += "(" + std::to_string(1 + pick(128)) + ")";
+        if (pick(4) == 0) {
+          line += '(';
+          line += std::to_string(1 + pick(128));
+          line += ')';
+        }
         line += "  ";
       }
       line += wordOf(zipf.draw(rng));
-      if (pick(10) < 3) line += " :" + std::to_string(1 + pick(100));
+      if (pick(10) < 3) {
+        line += " :";
+        line += std::to_string(1 + pick(100));
+      }
       line += '\n';
       std::fputs(line.c_str(), f);
     }

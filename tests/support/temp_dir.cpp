@@ -10,6 +10,10 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
+std::string numbered(const char* prefix, long long n) {
+  return std::string(prefix).append(std::to_string(n));
+}
+
 TempDir::TempDir() {
   std::string tmpl = (fs::temp_directory_path() / "thes-test-XXXXXX").string();
   std::vector<char> buf(tmpl.begin(), tmpl.end());

@@ -36,6 +36,9 @@ void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 long fileSize(const std::string& path);
 
+// prefix followed by n in decimal ("w" and 12 give "w12"), for the names of generated words.
+std::string numbered(const char* prefix, long long n);
+
 // The message zolCNETgetMessage gives for a status (code page 34).
 std::string statusText(const CNETSTATUS& status);
 

@@ -35,7 +35,9 @@ std::string definition(int version) {
   std::string text;
   for (int i = 0; i < words; ++i) {
     if (i % 4 == 0) text += ":WORDS:SYNONYM\n";
-    text += "v" + std::to_string(version % 2) + "w" + std::to_string(i) + "\n";
+    text += testsupport::numbered("v", version % 2);
+    text += testsupport::numbered("w", i);
+    text += '\n';
   }
   return text;
 }
@@ -62,7 +64,7 @@ Seen readWhole(const std::string& dir, int* versionOut) {
   int version = -1;
   bool whole = st.retcode == 0 && (head.wordCount == wordsOf(0) || head.wordCount == wordsOf(1));
   if (whole) version = head.wordCount == wordsOf(0) ? 0 : 1;
-  std::string prefix = "v" + std::to_string(version) + "w";
+  std::string prefix = testsupport::numbered("v", version) + 'w';
   for (uint32_t id = 0; whole && id < head.wordCount; ++id) {
     char text[CNET_WORD_MAX + 4];
     uint32_t length = 0;

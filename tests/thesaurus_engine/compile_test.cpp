@@ -204,7 +204,7 @@ TEST(Compile, ManyEquivalentBlocksAmongManyOthers) {
   EXPECT_EQ(m.wordCount, 600u);
   ASSERT_EQ(m.groupCount, 300u);
   for (int i = 0; i < 300; i += 37) {
-    const std::string w = "w" + std::to_string(i), x = "x" + std::to_string(i);
+    const std::string w = testsupport::numbered("w", i), x = testsupport::numbered("x", i);
     ASSERT_GE(m.wordId(w), 0);
     EXPECT_EQ(m.words[m.wordId(w)].groups, (std::vector<uint32_t>{static_cast<uint32_t>(i)}));
     EXPECT_EQ(m.relationsOf(w), (std::vector<std::string>{x + " 3,1 100"}));
@@ -319,7 +319,7 @@ TEST(Compile, ReplacingKeepsTheOldDictionaryUntilTheNewOneIsComplete) {
   // A syntax error on line 12 and an empty definition leave it exactly as it was.
   std::string bad = ":WORDS:SYNONYM\na\nb\n";
   for (int i = 4; i < 12; ++i)
-    bad += "w" + std::to_string(i) + "\n";
+    bad += testsupport::numbered("w", i) + '\n';
   bad += "x :0\n";
   CNETSTATUS st = compileText(dir.path(), "thes", bad, 34, kQuiet);
   EXPECT_STATUS(st, 567u, 10u);

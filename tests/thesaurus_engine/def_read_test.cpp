@@ -157,8 +157,8 @@ TEST(DefReadTest, EveryReasonCarriesItsLine) {
     uint32_t reason;
     uint32_t line;
   };
-  const std::string longComment = "*" + std::string(400, 'c') + "\n";
-  const std::string longMember = "m" + std::string(299, ' ') + "\n";
+  const std::string longComment = '*' + std::string(400, 'c') + '\n';
+  const std::string longMember = 'm' + std::string(299, ' ') + '\n';
   const std::vector<Case> cases = {
       {"car\n", 2, 1},
       {"\n* c\n\n:WORD\n", 2, 4},
@@ -371,9 +371,9 @@ TEST(DefReadTest, BlockLeftWithoutMembersIsIgnoredAndReadingGoesOn) {
 
 TEST(DefReadTest, LineEndsAndLongLinesCountLines) {
   TempDir dir;
-  const std::string l254 = "a" + std::string(253, ' ');
-  const std::string l255 = "b" + std::string(254, ' ');
-  const std::string l300 = "c" + std::string(299, ' ');
+  const std::string l254 = 'a' + std::string(253, ' ');
+  const std::string l255 = 'b' + std::string(254, ' ');
+  const std::string l300 = 'c' + std::string(299, ' ');
   Outcome o =
       readAll(dir, ":WORDS:SYNONYM\r\n" + l254 + "\n" + l255 + "\n" + l300 + "\r\n" + "lf\n" +
                        "cr\r" + "crlf\r\n" + "*" + std::string(400, '*') + "\r\n" + "last");
@@ -448,7 +448,7 @@ TEST(DefReadTest, EbcdicFileReadsLikeItsAsciiTwin) {
   Outcome wrong = readAll(dir, ":WORDS\n", kEbcdicUs);
   EXPECT_EQ(wrong.status.retcode, 567u);
   EXPECT_EQ(wrong.status.errcode, 2u);
-  std::string finnish = "\xEC" + toEbcdic(" c\n:WORDS:SYNONYM\na\nb\n");
+  std::string finnish = '\xEC' + toEbcdic(" c\n:WORDS:SYNONYM\na\nb\n");
   Outcome f = readAll(dir, finnish, kEbcdicFinnish);
   ASSERT_EQ(f.status.retcode, 0u);
   ASSERT_EQ(f.blocks.size(), 1u);

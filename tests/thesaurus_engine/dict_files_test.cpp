@@ -223,7 +223,7 @@ TEST(DictFiles, SequentialReadsAndAppendsSkipTheSeek) {
   for (int32_t i = 0; i < 50; ++i) {
     ASSERT_EQ(cnetReadWord(ctl.get(), i, nullptr, nullptr, nullptr, nullptr, text, &length, &st),
               0);
-    EXPECT_EQ(std::string(text, length), "w" + std::to_string(i));
+    EXPECT_EQ(std::string(text, length), testsupport::numbered("w", i));
   }
   // Records and data both follow one another from the start of their files: no seek at all.
   EXPECT_EQ(faults.calls(OsCall::kSeekStream) - seeks, 0);

@@ -27,7 +27,7 @@ constexpr int kCompilations = 20;
 // and records of the other cannot pass unnoticed.
 std::string definition(int version) {
   const int size = version == 0 ? 300 : 450;
-  const std::string p = "v" + std::to_string(version);
+  const std::string p = testsupport::numbered("v", version);
   std::string text = ":WORDS:SYNONYM\nhub\n";
   for (int i = 0; i < 8; ++i)
     text += p + "s" + std::to_string(i) + " :" + std::to_string(90 - i) + "\n";
@@ -70,7 +70,7 @@ TEST(ReferProcesses, LookupsDuringRepeatedReplacement) {
   TempDir reference;
   std::string expected[2];
   for (int v = 0; v < 2; ++v) {
-    const std::string sub = reference.file("v" + std::to_string(v));
+    const std::string sub = reference.file(testsupport::numbered("v", v));
     ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
     ASSERT_OK(testsupport::compileText(sub, "thes", definition(v)));
     uint32_t rc = 0;

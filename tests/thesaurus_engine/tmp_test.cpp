@@ -115,7 +115,7 @@ TEST_F(TmpFiles, ManyRecordsMergeAcrossFlushesLikeASort) {
   std::vector<Rec> recs;
   const uint32_t n = 3 * kCnetTmpMaxRecords + 1234;
   for (uint32_t s = 0; s < n; ++s) {
-    std::string text = "w" + std::to_string(rng() % 5000);
+    std::string text = testsupport::numbered("w", rng() % 5000);
     if (s % 97 == 0) text = "same";
     recs.push_back({s,
                     text,
@@ -142,7 +142,7 @@ TEST_F(TmpFiles, ManyRecordsMergeAcrossFlushesLikeASort) {
 TEST_F(TmpFiles, RunNamesAlternateWithEveryFlush) {
   std::vector<Rec> recs;
   for (uint32_t s = 0; s < 2 * kCnetTmpMaxRecords + 1; ++s) {
-    recs.push_back({s, "x" + std::to_string(s % 10), 100, {255, 0}});
+    recs.push_back({s, testsupport::numbered("x", s % 10), 100, {255, 0}});
   }
   writeAll(recs);
   // Two flushes: first into $10/$11, then back into $00/$01.
