@@ -15,6 +15,8 @@ install(TARGETS thesaurus
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/headers/
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/thesaurus
   FILES_MATCHING PATTERN "*.h")
+install(FILES ${THESAURUS_GENERATED_HEADERS}/thesaurus_version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/thesaurus)
 
 # The tools find the library beside them through a relative run path.
 foreach(tool thesaurus-compile thesaurus-lookup thesaurus-admin)

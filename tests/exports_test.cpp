@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -24,7 +25,7 @@ TEST_F(SharedLibrary, ExportsEveryEntryPointAndHidesInternals) {
       // The engine's operations.
       "zolCNETregist", "zolCNETrefer", "zolCNETrefer_Release", "zolCNETexpandSearchCond",
       "zolCNETexpandSearchCond_Release", "zolCNETverify", "zolCNETdump", "zolCNETclear",
-      "zolCNETgetInfo", "zolCNETgetMessage",
+      "zolCNETgetInfo", "zolCNETgetMessage", "cnetVersion",
       // The engine's routines exported by name.
       "cnetCorrectNames", "cnetSetCNETCTL", "cnetConvertStatus_ZOL_CNET", "cnetTimef",
       "cnetProgress", "cnetWarnf", "cnetMemNonZero", "cnetLock_DirName", "cnetLock", "cnetUnlock",
@@ -60,6 +61,29 @@ TEST_F(SharedLibrary, ExportsEveryEntryPointAndHidesInternals) {
   // Internal helpers stay inside the library.
   EXPECT_EQ(dlsym(handle_, "_Z15cnetShortenNamePcPKc"), nullptr);
   EXPECT_EQ(dlsym(handle_, "_Z6cnetOsv"), nullptr);
+}
+
+// The standard library's inline functions and their static data, instantiated in the library's
+// objects, must not be exported: a program would bind to our copies of them.
+TEST(SharedLibrarySymbols, NoStandardLibrarySymbolIsExported) {
+  FILE* nm = popen("nm -D --defined-only -C '" THESAURUS_LIBRARY "'", "r");
+  ASSERT_NE(nm, nullptr);
+  char line[4096];
+  int symbols = 0;
+  std::string leaked;
+  while (std::fgets(line, sizeof line, nm) != nullptr) {
+    ++symbols;
+    std::string name(line);
+    name = name.substr(name.find(' ', name.find(' ') + 1) + 1);  // after address and kind
+    for (const char* prefix :
+         {"std::", "__gnu_cxx::", "__cxxabiv1::", "typeinfo for std::", "typeinfo name for std::",
+          "vtable for std::", "guard variable for std::"}) {
+      if (name.rfind(prefix, 0) == 0) leaked += name;
+    }
+  }
+  EXPECT_EQ(pclose(nm), 0);
+  EXPECT_GT(symbols, 100);
+  EXPECT_EQ(leaked, "");
 }
 
 TEST_F(SharedLibrary, EntryPointsWorkThroughTheLibrary) {

@@ -43,6 +43,7 @@ int main(int argc, char** argv) {
                                    &opts);
   if (!error.empty()) return usageError(kTool, error, kAdminSynopsis);
   if (opts.has("help")) return printHelp(kAdminTitle, kAdminHelp);
+  if (opts.has("version")) return printVersion(kTool);
 
   int actions = opts.has(optCheck) + opts.has(optRecreate) + opts.has(optClear);
   if (actions != 1) {

@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
       argc, argv, {{optF, true}, {optCcsid, true}, {optTarget, true}, {optV, false}}, &opts);
   if (!error.empty()) return usageError(kTool, error, kCompilerSynopsis);
   if (opts.has("help")) return printHelp(kCompilerTitle, kCompilerHelp);
+  if (opts.has("version")) return printVersion(kTool);
 
   const std::string& path = opts.value(optF);
   if (path.empty()) return parameterError(message(kNoDefinitionFile));

@@ -324,6 +324,7 @@ int main(int argc, char** argv) {
                                    &opts);
   if (!error.empty()) return usageError(kTool, error, kLookupSynopsis);
   if (opts.has("help")) return printHelp(kLookupTitle, kLookupHelp);
+  if (opts.has("version")) return printVersion(kTool);
 
   if (!opts.has(optF) || opts.value(optF).empty()) {
     return usageError(kTool, "option -" + optF + " is required", kLookupSynopsis);

@@ -42,6 +42,10 @@ std::string parseOptions(int argc, const char* const* argv, const std::vector<Op
       out->set("help", "");
       continue;
     }
+    if (name == "-version" || name == "version") {
+      out->set("version", "");
+      continue;
+    }
     const OptionSpec* spec = nullptr;
     for (const OptionSpec& s : specs) {
       if (s.name == name) spec = &s;

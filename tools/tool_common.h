@@ -78,7 +78,8 @@ class Options {
 };
 
 // Parses argv[1 .. argc) against specs. Returns an empty string on success, else a one-line
-// description of the usage error. "-h" and "-help" are always accepted (name "help").
+// description of the usage error. "-h" and "-help" are always accepted (name "help"), and so
+// are "--version" and "-version" (name "version").
 std::string parseOptions(int argc, const char* const* argv, const std::vector<OptionSpec>& specs,
                          Options* out);
 
@@ -91,6 +92,9 @@ int usageError(const char* tool, const std::string& error, unsigned synopsisNumb
 
 // Prints the title and the help text of a tool to standard output; returns kExitOk.
 int printHelp(unsigned titleNumber, unsigned helpNumber);
+
+// Prints "<tool> <library version>" to standard output; returns kExitOk.
+int printVersion(const char* tool);
 
 // A dictionary named by a path: the directory part ("." for none, "/" for the root) and the
 // base name with a dictionary file extension (.wdf, .wdv, .grf, .grv) removed.

@@ -394,6 +394,10 @@ THES_EXPORT void cnetConvertStatus_ZOL_CNET(const ZOLSTATUS* engine, CNETSTATUS*
 /* Writes the message text of status into text (CNET_MESSAGE_SIZE bytes). Never fails. */
 THES_EXPORT void zolCNETgetMessage(uint8_t codePage, const CNETSTATUS* status, char* text);
 
+/* The version of the library that is running, "major.minor.patch" (THESAURUS_VERSION of
+ * thesaurus_version.h names the version of the headers). Static text; never null. */
+THES_EXPORT const char* cnetVersion(void);
+
 /* Progress line on standard output, with a time stamp and the name when non-empty, when exec
  * is null or has CNET_EXEC_PROGRESS. */
 THES_EXPORT void cnetTimef(const CNETEXEC* exec, const char* name, const char* format, ...)

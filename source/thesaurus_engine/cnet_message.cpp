@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "cnet_status.h"
+#include "thesaurus_version.h"
 
 namespace {
 
@@ -105,6 +106,10 @@ void engineMessage(uint8_t codePage, const CNETSTATUS& st, char* text) {
 }
 
 }  // namespace
+
+extern "C" THES_EXPORT const char* cnetVersion(void) {
+  return THESAURUS_VERSION;
+}
 
 extern "C" THES_EXPORT void zolCNETgetMessage(uint8_t codePage, const CNETSTATUS* status,
                                               char* text) {
