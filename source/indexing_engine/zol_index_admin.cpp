@@ -80,8 +80,7 @@ extern "C" THES_EXPORT void ZOLverifyIndex(const char* name, const char* directo
                                            uint32_t reserved1, uint32_t option, uint32_t reserved2,
                                            ZOLSTATUS* status) {
   zol::clearStatus(status);
-  std::string first;
-  std::string second;
+  zol::Directories dirs;
   uint32_t errcode = 0;
   if (!zol::validIndexName(name)) {
     errcode = kErrVerifyName;
@@ -95,13 +94,13 @@ extern "C" THES_EXPORT void ZOLverifyIndex(const char* name, const char* directo
     return;
   }
   try {
-    if (!zol::splitDirectories(directory, &first, &second)) {
+    if (!zol::splitDirectories(directory, &dirs)) {
       zol::fail(status, ZOL_RC_PARAMETER, kErrVerifyDirectory, ZOL_CTX_VERIFY);
       return;
     }
     std::string path;
     zol::FileId id;
-    int err = zol::chooseIndexPath(first, second, name, &path, &id);
+    int err = zol::chooseIndexPath(dirs, name, &path, &id);
     if (!zol::pathFits(path)) {
       zol::fail(status, ZOL_RC_PARAMETER, kErrVerifyPath, ZOL_CTX_VERIFY, path.c_str());
       return;
@@ -150,15 +149,14 @@ extern "C" THES_EXPORT void ZOL_deleteIndex(uint32_t option, const char* name,
     return;
   }
   try {
-    std::string first;
-    std::string second;
-    if (!zol::splitDirectories(directories, &first, &second)) {
+    zol::Directories dirs;
+    if (!zol::splitDirectories(directories, &dirs)) {
       zol::fail(status, ZOL_RC_PARAMETER, kErrDeleteDirectories, ZOL_CTX_DELETE);
       return;
     }
     // Every file is tried; the first failure is the one reported.
-    for (const std::string* dir : {&first, &second}) {
-      if (dir->empty()) continue;
+    for (const std::string* dir : {&dirs.first, &dirs.second}) {
+      if (dir == &dirs.second && !dirs.two) continue;
       for (bool pending : {false, true}) {
         std::string path = zol::indexPath(*dir, name, pending);
         int err = zol::removeFile(path);

@@ -100,8 +100,9 @@ uint32_t checkParm(const ZOLINDEXPARM* parm) {
   return 0;
 }
 
+// One directory; an empty one stands for the root, as it does in a directories string.
 bool validDirectory(const char* directory) {
-  return directory != nullptr && directory[0] != '\0' && std::strchr(directory, '\t') == nullptr;
+  return directory != nullptr && std::strchr(directory, '\t') == nullptr;
 }
 
 // Writes the sorted entries and their keys to the pending file: header, entries with the

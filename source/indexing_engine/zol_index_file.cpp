@@ -47,23 +47,25 @@ bool validIndexName(const char* name) {
   if (name == nullptr || name[0] == '\0') return false;
   size_t i = 0;
   for (; name[i] != '\0'; ++i) {
-    if (i >= 200 || name[i] == '/' || name[i] == '\t') return false;
+    if (i >= kMaxIndexName || name[i] == '/' || name[i] == '\t') return false;
   }
   return true;
 }
 
-bool splitDirectories(const char* directories, std::string* first, std::string* second) {
+bool splitDirectories(const char* directories, Directories* out) {
   if (directories == nullptr) return false;
   const char* tab = std::strchr(directories, '\t');
   if (tab == nullptr) {
-    *first = directories;
-    second->clear();
-    return !first->empty();
+    out->first = directories;
+    out->second.clear();
+    out->two = false;
+    return !out->first.empty();
   }
   if (std::strchr(tab + 1, '\t') != nullptr) return false;
-  first->assign(directories, static_cast<size_t>(tab - directories));
-  *second = tab + 1;
-  return !first->empty() && !second->empty();
+  out->first.assign(directories, static_cast<size_t>(tab - directories));
+  out->second = tab + 1;
+  out->two = true;
+  return true;
 }
 
 std::string indexPath(const std::string& directory, const char* name, bool pending) {
@@ -78,14 +80,14 @@ bool pathFits(const std::string& path) {
   return path.size() < PATH_MAX;
 }
 
-int chooseIndexPath(const std::string& first, const std::string& second, const char* name,
-                    std::string* path, FileId* id) {
-  if (!second.empty()) {
-    *path = indexPath(second, name, false);
+int chooseIndexPath(const Directories& directories, const char* name, std::string* path,
+                    FileId* id) {
+  if (directories.two) {
+    *path = indexPath(directories.second, name, false);
     int err = statFile(*path, id);
     if (err != ENOENT && err != ENOTDIR) return err;
   }
-  *path = indexPath(first, name, false);
+  *path = indexPath(directories.first, name, false);
   return statFile(*path, id);
 }
 
@@ -254,7 +256,13 @@ FileWriter::~FileWriter() {
 
 uint32_t FileWriter::create(const std::string& path) {
   buffer_.reserve(bufferSize_);
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  // The file is created new: a leftover (or a link planted in its place) is removed first, and
+  // the open neither follows a link nor reuses a file that appeared meanwhile.
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+    errno_ = errno;
+    return kErrFileWriteOpen;
+  }
+  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (fd_ < 0) {
     errno_ = errno;
     return kErrFileWriteOpen;

@@ -63,13 +63,23 @@ inline int compareKeys(const uint8_t* a, size_t aLength, const uint8_t* b, size_
 
 // ---- Names and paths -----------------------------------------------------------------------
 
-// An index name: 1 to 200 bytes, no '/', no tab, no zero byte before the end.
+// The longest index name, as long as a dictionary name may be.
+constexpr size_t kMaxIndexName = 2047;
+
+// An index name: 1 to kMaxIndexName bytes, no '/', no tab, no zero byte before the end.
 bool validIndexName(const char* name);
 
-// Splits a directories string: one directory, or two separated by one tab. False when the
-// string is null, a part is empty or there is more than one tab; second is empty for one
-// directory.
-bool splitDirectories(const char* directories, std::string* first, std::string* second);
+// A directories string taken apart: one directory, or two separated by a tab. An empty
+// directory stands for the root, as "/" does.
+struct Directories {
+  std::string first;
+  std::string second;  // only with two
+  bool two = false;
+};
+
+// Splits a directories string. False when the string is null or empty, or holds more than one
+// tab; with one tab either part may be empty.
+bool splitDirectories(const char* directories, Directories* out);
 
 // "dir/name.wix" (pending: "dir/name.wi$"); a directory of exactly "/" stands for the empty
 // one, so the path is "/name.wix". May throw std::bad_alloc.
@@ -81,8 +91,8 @@ bool pathFits(const std::string& path);
 // Picks the live index file of name: with two directories the second one's file when it
 // exists, otherwise the first one's. Sets *path and returns the errno of stat(2) on it (0 with
 // *id filled when it exists). One stat for one directory. May throw std::bad_alloc.
-int chooseIndexPath(const std::string& first, const std::string& second, const char* name,
-                    std::string* path, FileId* id);
+int chooseIndexPath(const Directories& directories, const char* name, std::string* path,
+                    FileId* id);
 
 // ---- Files ---------------------------------------------------------------------------------
 

@@ -287,15 +287,14 @@ uint32_t checkSearch(const char* name, const void* r1, const void* r2, const voi
 // Opens the index file of name for the state, unless the state holds that very file already
 // (then it is mapped for this and later searches).
 bool openIndex(SearchState* state, const char* name, const char* directories, ZOLSTATUS* status) {
-  std::string first;
-  std::string second;
-  if (!zol::splitDirectories(directories, &first, &second)) {
+  zol::Directories dirs;
+  if (!zol::splitDirectories(directories, &dirs)) {
     zol::fail(status, ZOL_RC_PARAMETER, kErrDirectories, ZOL_CTX_SEARCH);
     return false;
   }
   std::string path;
   zol::FileId id;
-  int err = zol::chooseIndexPath(first, second, name, &path, &id);
+  int err = zol::chooseIndexPath(dirs, name, &path, &id);
   if (!zol::pathFits(path)) {
     zol::fail(status, ZOL_RC_PARAMETER, kErrPath, ZOL_CTX_SEARCH, path.c_str());
     return false;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cnet_console.h"
+#include "cnet_dict.h"
 #include "cnet_status.h"
 #include "cnet_tmp.h"
 
@@ -372,6 +373,7 @@ void writeStep(Compile& c) {
   if (!c.failed()) cnetTmpOpen(c.tmp.get(), 'R', c.status);
   if (!c.failed()) writeDictionary(c, head);
   cnetTmpClose(c.tmp.get(), nullptr);
+  if (!c.failed()) cnetSync(c.work, c.status);
   CNETSTATUS scratch{};
   cnetClose(c.work, &scratch);
   if (!c.failed() && scratch.retcode != 0) *c.status = scratch;

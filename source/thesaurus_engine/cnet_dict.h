@@ -57,4 +57,12 @@ inline uint64_t cnetWordDataSize(uint32_t textLength, uint32_t groups, uint32_t 
 // Makes *buffer hold at least size bytes, growing in steps of 4096; false when out of memory.
 bool cnetGrowBuffer(uint8_t** buffer, uint32_t* capacity, uint64_t size);
 
+// Flushes every open file of a set written by the compiler to disk, so that what is renamed
+// into place later is whole after a power cut; a failure is 512 with errcode 4363.
+void cnetSync(CNETCTL* ctl, CNETSTATUS* status);
+
+// Flushes the directories of a set's files to disk after they were renamed into them. A
+// failure does not undo the rename and is not reported.
+void cnetSyncDirectories(const CNETCTL* ctl);
+
 #endif  // THESAURUS_ENGINE_CNET_DICT_H

@@ -18,6 +18,7 @@ constexpr uint32_t kErrClose = 4358;
 constexpr uint32_t kErrEnd = 4359;
 constexpr uint32_t kErrRename = 4360;
 constexpr uint32_t kErrDelete = 4361;
+constexpr uint32_t kErrSync = 4363;
 constexpr uint32_t kErrCopyMemory = 4305;
 constexpr uint32_t kErrMagic = 4313;
 constexpr uint32_t kErrVersion = 4314;
@@ -133,7 +134,9 @@ bool cnetGrowBuffer(uint8_t** buffer, uint32_t* capacity, uint64_t size) {
 CNETCTL* cnetOpen(CNETCTL* ctl, const char* mode, CNETSTATUS* status) {
   const bool reading = std::strchr(mode, 'r') != nullptr && std::strchr(mode, '+') == nullptr;
   for (CNETFILE& f : ctl->files) {
-    f.fp = cnetOs()->openStream(f.path, mode);
+    // Sets are written only as work sets, which are always created new.
+    f.fp = reading || std::strchr(mode, 'w') == nullptr ? cnetOs()->openStream(f.path, mode)
+                                                        : cnetOsCreateWorkStream(f.path);
     if (f.fp == nullptr) {
       cnetFailFile(status, CNET_OPEN, kErrOpen, f.path);
       return ctl;
@@ -165,6 +168,31 @@ void cnetClose(CNETCTL* ctl, CNETSTATUS* status) {
     f.lastOp = 0;
   }
   releaseBuffers(ctl);
+}
+
+void cnetSync(CNETCTL* ctl, CNETSTATUS* status) {
+  for (CNETFILE& f : ctl->files) {
+    if (f.fp == nullptr || cnetFailed(status)) continue;
+    if (cnetOs()->syncStream(f.fp) != 0) cnetFailFile(status, CNET_WRITE, kErrSync, f.path);
+  }
+}
+
+void cnetSyncDirectories(const CNETCTL* ctl) {
+  // Files of one set share a directory unless a second directory holds some of them.
+  auto directoryLength = [](const char* path) {
+    const char* slash = std::strrchr(path, '/');
+    return slash == nullptr ? size_t{0} : static_cast<size_t>(slash - path);
+  };
+  const char* done = nullptr;
+  for (const CNETFILE& f : ctl->files) {
+    const size_t length = directoryLength(f.path);
+    if (done != nullptr && directoryLength(done) == length &&
+        std::strncmp(done, f.path, length) == 0) {
+      continue;
+    }
+    (void)cnetOs()->syncDirectoryOf(f.path);
+    done = f.path;
+  }
 }
 
 uint32_t cnetPointEndSetSize(CNETCTL* ctl, CNETSTATUS* status) {

@@ -8,8 +8,13 @@
 // An exclusive hold is an open for reading and writing plus a non-blocking exclusive flock; a
 // shared hold is a read-only open plus a non-blocking shared flock. flock locks belong to the
 // open file description, so two holds in one process conflict exactly as two processes do.
-// Readers never wait; the update step waits up to 15 seconds and clearing up to 3 seconds,
-// in steps of one second.
+// Readers never wait; the update step waits up to 15 seconds, trying every 10 ms and counting
+// down once a second, and clearing waits up to 3 seconds in steps of one second.
+//
+// A lock file that is deleted (clearing, a failed compilation) is deleted while it is still
+// held, and a hold counts only once the held descriptor is checked to be the file at the path.
+// So a process that opened the file just before it was deleted lets go of the orphan instead
+// of locking it beside a process that holds the new file: two holders never coexist.
 #include <cerrno>
 #include <cstring>
 
@@ -26,6 +31,8 @@ constexpr const char* kSuffix[3] = {".lk1", ".lk2", ".lk3"};
 constexpr const char* kContent[3] = {"CL01", "CL02", "CL03"};
 
 constexpr unsigned kStepMs = 1000;
+constexpr unsigned kPollMs = 10;
+constexpr int kReopenAttempts = 50;
 constexpr int kUpdateBudgetMs = 15000;
 constexpr int kClearBudgetMs = 3000;
 constexpr int kUpdateAttempts = 2;
@@ -90,22 +97,35 @@ struct Lock {
 
   // One attempt to hold a file open. The status is cleared first; a failure is classified by
   // errno: 0, EWOULDBLOCK, EACCES → 531; ENOENT → 541 at location + 2; others → 530.
-  // Returns the errno of the failure, or 0 on success (with status clear).
-  int open(LockFile file, bool exclusive, uint32_t location) {
+  // A file that was deleted or replaced between the open and the lock is let go and opened
+  // again (created again first when createLocation is not 0); one that keeps changing counts
+  // as locked. Returns the errno of the failure, or 0 on success (with status clear).
+  int open(LockFile file, bool exclusive, uint32_t location, uint32_t createLocation = 0) {
     cnetClearStatus(status);
-    int fd = cnetOs()->openFile(path[file], exclusive ? CNET_OS_READ_WRITE : CNET_OS_READ);
-    int err = 0;
-    if (fd < 0) {
-      err = errno;
-    } else if (cnetOs()->lockFile(fd, exclusive ? CNET_OS_LOCK_EXCLUSIVE : CNET_OS_LOCK_SHARED) !=
-               0) {
-      err = errno;
+    int err = EWOULDBLOCK;
+    for (int attempt = 0; attempt < kReopenAttempts; ++attempt) {
+      if (attempt > 0 && createLocation != 0) {
+        createIfAbsent(file, createLocation);
+        cnetClearStatus(status);  // a failed creation shows in the open that follows
+      }
+      const int fd = cnetOs()->openFile(path[file], exclusive ? CNET_OS_READ_WRITE : CNET_OS_READ);
+      if (fd < 0) {
+        err = errno;
+        break;
+      }
+      if (cnetOs()->lockFile(fd, exclusive ? CNET_OS_LOCK_EXCLUSIVE : CNET_OS_LOCK_SHARED) != 0) {
+        err = errno;
+        cnetOs()->closeFile(fd);
+        break;
+      }
+      const int same = cnetOs()->isFileAt(fd, path[file]);
+      if (same == 1) {
+        handles[file] = fd;
+        return 0;
+      }
+      err = same < 0 ? errno : EWOULDBLOCK;
       cnetOs()->closeFile(fd);
-      fd = -1;
-    }
-    if (fd >= 0) {
-      handles[file] = fd;
-      return 0;
+      if (same < 0) break;
     }
     if (err == 0 || err == EWOULDBLOCK || err == EACCES) {
       cnetFailFile(status, CNET_LOCKED, location, path[file]);
@@ -147,14 +167,26 @@ struct Lock {
   }
 };
 
+// Failures that waiting cannot mend: the file is missing, or a link stands in its place.
 bool endsWait(int err) {
-  return err == 0 || err == ENOENT;
+  return err == 0 || err == ENOENT || err == ELOOP;
 }
 
 void lockCompile(Lock& lock) {
   lock.createIfAbsent(kCompile, kLocCompileCreate);
   if (cnetFailed(lock.status)) return;  // also a failure the caller left in the status
-  lock.open(kCompile, true, kLocCompileOpen);
+  lock.open(kCompile, true, kLocCompileOpen, kLocCompileCreate);
+}
+
+// One try at the access lock for the update step: up to two opens. Returns true when the
+// waiting ends, taken or failed for good (the file is missing).
+bool tryUpdate(Lock& lock) {
+  int err = 0;
+  for (int attempt = 0; attempt < kUpdateAttempts; ++attempt) {
+    err = lock.open(kAccess, true, kLocUpdateOpen, kLocUpdateCreate);
+    if (!cnetFailed(lock.status) || endsWait(err)) return true;
+  }
+  return false;
 }
 
 void lockUpdate(const CNETEXEC* exec, Lock& lock) {
@@ -162,13 +194,10 @@ void lockUpdate(const CNETEXEC* exec, Lock& lock) {
   // A failure to create the access lock is decided by the open attempts that follow.
   lock.createIfAbsent(kAccess, kLocUpdateCreate);
   bool waited = false;
-  for (int budget = kUpdateBudgetMs;;) {
-    int err = 0;
-    for (int attempt = 0; attempt < kUpdateAttempts; ++attempt) {
-      err = lock.open(kAccess, true, kLocUpdateOpen);
-      if (!cnetFailed(lock.status) || endsWait(err)) break;
-    }
-    if (!cnetFailed(lock.status) || endsWait(err)) break;
+  // Readers are told the dictionary does not exist from the marker's removal on, and those
+  // still inside hold the lock for milliseconds: the wait tries again every 10 ms, while the
+  // countdown still shows once a second.
+  for (int budget = kUpdateBudgetMs; !tryUpdate(lock);) {
     if (!waited) {
       cnetProgressPrintf(exec, "\n");
       cnetTimef(exec, "", "Waiting to lock the dictionary...\n");
@@ -176,13 +205,26 @@ void lockUpdate(const CNETEXEC* exec, Lock& lock) {
     cnetProgressPrintf(exec, "          %lusec          \r",
                        static_cast<unsigned long>(budget / 1000));
     waited = true;
-    cnetOs()->sleepMs(kStepMs);
+    bool ended = false;
+    for (unsigned slept = 0; slept < kStepMs && !ended; slept += kPollMs) {
+      cnetOs()->sleepMs(kPollMs);
+      ended = tryUpdate(lock);
+    }
     budget -= static_cast<int>(kStepMs);
-    if (budget < static_cast<int>(kStepMs)) break;
+    if (ended || budget < static_cast<int>(kStepMs)) break;
   }
   if (waited && cnetProgressOn(exec)) {
     cnetProgressPrintf(exec, "\n");
     cnetTimef(exec, "", cnetFailed(lock.status) ? "Cannot lock the dictionary.\n" : "Locked.\n");
+  }
+  // Without the update lock the live set was never touched: it is usable again.
+  if (cnetFailed(lock.status) && lock.flags[kMarker] == 1) {
+    CNETSTATUS* failure = lock.status;
+    CNETSTATUS scratch{};
+    lock.status = &scratch;
+    lock.createIfAbsent(kMarker, kLocUnlockMarker);
+    lock.status = failure;
+    lock.flags[kMarker] = 0;
   }
 }
 
@@ -190,7 +232,7 @@ void lockClear(Lock& lock) {
   if (!lock.removeMarker(kLocClearDelete)) return;
   lock.createIfAbsent(kCompile, kLocClearCreate);
   if (cnetFailed(lock.status)) return;
-  lock.open(kCompile, true, kLocClearOpenCompile);
+  lock.open(kCompile, true, kLocClearOpenCompile, kLocClearCreate);
   if (cnetFailed(lock.status)) return;
   for (int budget = kClearBudgetMs;;) {
     int err = 0;
@@ -282,20 +324,30 @@ extern "C" THES_EXPORT void cnetUnlock(const CNETEXEC* /*exec*/, uint32_t mode, 
       case CNET_LOCK_COMPILE:
         lock.close(kCompile, kLocUnlockCompile);
         break;
-      case CNET_LOCK_UPDATE:
+      case CNET_LOCK_UPDATE: {
+        // A release on a status that already holds a failure does not mark the dictionary
+        // usable; a close that fails here does not undo the replacement, so it still does.
+        const bool failedBefore = cnetFailed(status);
         lock.close(kAccess, kLocUnlockUpdate);
-        // Only a release that went well marks the dictionary usable again.
-        if (!cnetFailed(status)) lock.createIfAbsent(kMarker, kLocUnlockMarker);
+        if (!failedBefore) {
+          CNETSTATUS* outcome = status;
+          CNETSTATUS marker{};
+          if (cnetFailed(status)) lock.status = &marker;  // the close's failure comes first
+          lock.createIfAbsent(kMarker, kLocUnlockMarker);
+          lock.status = outcome;
+        }
         break;
+      }
       case CNET_LOCK_CLEAR: {
         const LockFile files[2] = {kAccess, kCompile};
         const uint32_t locations[2] = {kLocUnlockClearAccess, kLocUnlockClearCompile};
+        // Each file is deleted while still held (see the top of this file), then closed.
         for (int i = 0; i < 2; ++i) {
           if (handles[files[i]] < 0) continue;
-          lock.close(files[i], locations[i]);
           if (cnetOs()->remove(lock.path[files[i]]) != 0) {
             cnetFailFile(status, CNET_DELETE, locations[i], lock.path[files[i]]);
           }
+          lock.close(files[i], locations[i]);
         }
         break;
       }

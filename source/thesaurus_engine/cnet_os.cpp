@@ -21,11 +21,11 @@ constexpr size_t kWriteBuffer = 64 * 1024;
 int osOpenFile(const char* path, int mode) {
   switch (mode) {
     case CNET_OS_READ:
-      return ::open(path, O_RDONLY | O_CLOEXEC);
+      return ::open(path, O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     case CNET_OS_READ_WRITE:
-      return ::open(path, O_RDWR | O_CLOEXEC);
+      return ::open(path, O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     case CNET_OS_CREATE_WRITE:
-      return ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      return ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     default:
       errno = EINVAL;
       return -1;
@@ -84,10 +84,30 @@ int osLocalTime(int64_t seconds, struct tm* out) {
   return ::localtime_r(&t, out) != nullptr ? 0 : -1;
 }
 
+// Opens a stream for writing without following a symbolic link at the path ("x": create new).
+FILE* openForWriting(const char* path, const char* mode) {
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+  flags |= std::strchr(mode, 'x') != nullptr ? O_EXCL : O_TRUNC;
+  const int fd = ::open(path, flags, 0666);
+  if (fd < 0) return nullptr;
+  FILE* stream = ::fdopen(fd, "w");
+  if (stream == nullptr) {
+    const int err = errno;
+    ::close(fd);
+    errno = err;
+  }
+  return stream;
+}
+
 FILE* osOpenStream(const char* path, const char* mode) {
-  std::string m(mode);
-  m += 'e';  // close-on-exec
-  FILE* stream = ::fopen(path, m.c_str());
+  FILE* stream = nullptr;
+  if (std::strchr(mode, 'w') != nullptr && std::strchr(mode, '+') == nullptr) {
+    stream = openForWriting(path, mode);
+  } else {
+    std::string m(mode);
+    m += 'e';  // close-on-exec
+    stream = ::fopen(path, m.c_str());
+  }
   if (stream != nullptr) {
     // An engine stream belongs to one thread at a time, so stdio's per-call locking is pure
     // cost; the dictionary and work files are read and written in many small records.
@@ -139,10 +159,42 @@ long osReadStreamAt(FILE* stream, void* data, size_t size, long offset) {
   return static_cast<long>(done);
 }
 
+int osIsFileAt(int fd, const char* path) {
+  struct stat held {
+  }, named{};
+  if (::fstat(fd, &held) != 0) return -1;
+  if (::lstat(path, &named) != 0) return errno == ENOENT || errno == ENOTDIR ? 0 : -1;
+  return held.st_dev == named.st_dev && held.st_ino == named.st_ino ? 1 : 0;
+}
+
+int osSyncStream(FILE* stream) {
+  if (::fflush(stream) != 0) return -1;
+  int rc;
+  do {
+    rc = ::fsync(::fileno(stream));
+  } while (rc != 0 && errno == EINTR);
+  return rc;
+}
+
+int osSyncDirectoryOf(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  std::string directory(path, slash == nullptr ? path : slash);
+  if (directory.empty()) directory.push_back(slash == nullptr ? '.' : '/');
+  const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  const int rc = ::fsync(fd);
+  const int err = errno;
+  ::close(fd);
+  errno = err;
+  return rc;
+}
+
 constexpr CnetOsTable kDefaults = {
-    osOpenFile,   osCloseFile,   osWriteFile,  osLockFile,   osAccess,     osRename,
-    osRemove,     osSleepMs,     osNow,        osLocalTime,  osOpenStream, osCloseStream,
-    osReadStream, osWriteStream, osSeekStream, osTellStream, osStreamSize, osReadStreamAt,
+    osOpenFile,        osCloseFile,   osWriteFile,    osLockFile,    osAccess,
+    osRename,          osRemove,      osSleepMs,      osNow,         osLocalTime,
+    osOpenStream,      osCloseStream, osReadStream,   osWriteStream, osSeekStream,
+    osTellStream,      osStreamSize,  osReadStreamAt, osIsFileAt,    osSyncStream,
+    osSyncDirectoryOf,
 };
 
 CnetOsTable gTable = kDefaults;
@@ -155,4 +207,9 @@ CnetOsTable* cnetOs() {
 
 const CnetOsTable& cnetOsDefaults() {
   return kDefaults;
+}
+
+FILE* cnetOsCreateWorkStream(const char* path) {
+  if (cnetOs()->remove(path) != 0 && errno != ENOENT) return nullptr;
+  return cnetOs()->openStream(path, "wbx");
 }

@@ -16,7 +16,8 @@
 #include <cstdio>
 #include <ctime>
 
-// How cnetOs()->openFile opens a file (descriptors are close-on-exec).
+// How cnetOs()->openFile opens a file (descriptors are close-on-exec). No mode follows a
+// symbolic link at the path: the open fails with ELOOP instead.
 enum CnetOpenMode : int {
   CNET_OS_READ = 1,          // read-only
   CNET_OS_READ_WRITE = 2,    // read and write
@@ -30,19 +31,21 @@ enum CnetLockKind : int {
 };
 
 struct CnetOsTable {
-  int (*openFile)(const char* path, int mode);                  // descriptor or -1
-  int (*closeFile)(int fd);                                     // 0 or -1
-  long (*writeFile)(int fd, const void* data, size_t size);     // bytes written or -1
-  int (*lockFile)(int fd, int kind);                            // 0, or -1 (EWOULDBLOCK: held)
-  int (*access)(const char* path);                              // 0 when the path exists
-  int (*rename)(const char* from, const char* to);              // 0 or -1
-  int (*remove)(const char* path);                              // 0 or -1
-  void (*sleepMs)(unsigned milliseconds);                       //
-  int64_t (*now)();                                             // seconds since the epoch
-  int (*localTime)(int64_t seconds, struct tm* out);            // 0 or -1
-  FILE* (*openStream)(const char* path, const char* mode);      // stdio open, close-on-exec
-  int (*closeStream)(FILE* stream);                             // fclose
-  size_t (*readStream)(void* data, size_t size, FILE* stream);  // bytes read
+  int (*openFile)(const char* path, int mode);               // descriptor or -1
+  int (*closeFile)(int fd);                                  // 0 or -1
+  long (*writeFile)(int fd, const void* data, size_t size);  // bytes written or -1
+  int (*lockFile)(int fd, int kind);                         // 0, or -1 (EWOULDBLOCK: held)
+  int (*access)(const char* path);                           // 0 when the path exists
+  int (*rename)(const char* from, const char* to);           // 0 or -1
+  int (*remove)(const char* path);                           // 0 or -1
+  void (*sleepMs)(unsigned milliseconds);                    //
+  int64_t (*now)();                                          // seconds since the epoch
+  int (*localTime)(int64_t seconds, struct tm* out);         // 0 or -1
+  // stdio open, close-on-exec. Modes that write never follow a symbolic link at the path
+  // (ELOOP); an "x" in the mode creates the file new and fails with EEXIST when it exists.
+  FILE* (*openStream)(const char* path, const char* mode);
+  int (*closeStream)(FILE* stream);                                    // fclose
+  size_t (*readStream)(void* data, size_t size, FILE* stream);         // bytes read
   size_t (*writeStream)(const void* data, size_t size, FILE* stream);  // bytes written
   int (*seekStream)(FILE* stream, long offset, int whence);            // fseek
   long (*tellStream)(FILE* stream);                                    // ftell
@@ -50,6 +53,13 @@ struct CnetOsTable {
   // Reads at an offset of the stream's file without moving or using the stream (pread on its
   // descriptor): bytes read (fewer only at the end of the file) or -1.
   long (*readStreamAt)(FILE* stream, void* data, size_t size, long offset);
+  // 1 when fd is the file now at path (same device and inode), 0 when path is missing or names
+  // another file, -1 on another failure.
+  int (*isFileAt)(int fd, const char* path);
+  // Writes the stream's buffer and flushes its file to disk (fflush, fsync): 0 or -1.
+  int (*syncStream)(FILE* stream);
+  // Flushes the directory that holds path to disk, so that a rename into it lasts: 0 or -1.
+  int (*syncDirectoryOf)(const char* path);
 };
 
 // The table in use; entries may be replaced (see above).
@@ -57,5 +67,10 @@ CnetOsTable* cnetOs();
 
 // The POSIX implementations, for restoring the table.
 const CnetOsTable& cnetOsDefaults();
+
+// Creates a work file new for writing through the table: a leftover at the path (a file or a
+// planted link) is removed first, then the file is created exclusively ("wbx"), so that the
+// engine never writes through a link into another file. Null with errno set on failure.
+FILE* cnetOsCreateWorkStream(const char* path);
 
 #endif  // THESAURUS_ENGINE_CNET_OS_H

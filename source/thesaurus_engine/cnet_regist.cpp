@@ -8,6 +8,7 @@
 
 #include "cnet_compile.h"
 #include "cnet_console.h"
+#include "cnet_dict.h"
 #include "cnet_status.h"
 
 namespace {
@@ -170,6 +171,8 @@ struct Regist {
       cnetUnlock(exec, CNET_LOCK_UPDATE, name, directories, updateLock.handles, updateLock.flags,
                  status);
     }
+    // Readers are let in before the renames are made durable: the flush takes milliseconds.
+    cnetSyncDirectories(live.get());
     return !failed();
   }
 

@@ -46,7 +46,7 @@ int compare(const char* textA, const CNETTMPREC& a, const char* textB, const CNE
 }
 
 FILE* openStream(const char* path, const char* mode) {
-  FILE* f = cnetOs()->openStream(path, mode);
+  FILE* f = mode[0] == 'w' ? cnetOsCreateWorkStream(path) : cnetOs()->openStream(path, mode);
   if (f != nullptr) std::setvbuf(f, nullptr, _IOFBF, kStreamBuffer);
   return f;
 }

@@ -238,7 +238,8 @@ extern "C" THES_EXPORT void zolCNETverify(const char* name, const char* director
     cnetClose(session.ctl(), status);
     if (!cnetFailed(status)) {
       ZOLSTATUS engine{};
-      ZOLverifyIndex(name, session.ctl()->directory, 0, cnetProgressOn(exec) ? 0 : 8, 0, &engine);
+      // The directories as given: with two, the index is looked for where the files are.
+      ZOLverifyIndex(name, session.ctl()->directories, 0, cnetProgressOn(exec) ? 0 : 8, 0, &engine);
       cnetConvertStatus_ZOL_CNET(&engine, status);
     }
   }

@@ -89,6 +89,13 @@ const CnetOsTable kInjecting = {
       return shouldFail(OsCall::kReadStreamAt) ? -1L
                                                : real().readStreamAt(stream, data, size, offset);
     },
+    [](int fd, const char* path) {
+      return shouldFail(OsCall::kIsFileAt) ? -1 : real().isFileAt(fd, path);
+    },
+    [](FILE* stream) { return shouldFail(OsCall::kSyncStream) ? -1 : real().syncStream(stream); },
+    [](const char* path) {
+      return shouldFail(OsCall::kSyncDirectory) ? -1 : real().syncDirectoryOf(path);
+    },
 };
 
 }  // namespace

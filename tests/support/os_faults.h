@@ -24,6 +24,9 @@ enum class OsCall {
   kTellStream,
   kStreamSize,
   kReadStreamAt,
+  kIsFileAt,
+  kSyncStream,
+  kSyncDirectory,
   kCount
 };
 

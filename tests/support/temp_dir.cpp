@@ -10,6 +10,11 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
+int openDescriptorCount() {
+  return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                        std::filesystem::directory_iterator{}));
+}
+
 std::string numbered(const char* prefix, long long n) {
   return std::string(prefix).append(std::to_string(n));
 }

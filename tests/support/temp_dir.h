@@ -39,6 +39,9 @@ long fileSize(const std::string& path);
 // prefix followed by n in decimal ("w" and 12 give "w12"), for the names of generated words.
 std::string numbered(const char* prefix, long long n);
 
+// The number of descriptors this process holds open, to find leaks.
+int openDescriptorCount();
+
 // The message zolCNETgetMessage gives for a status (code page 34).
 std::string statusText(const CNETSTATUS& status);
 

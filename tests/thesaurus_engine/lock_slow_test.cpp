@@ -63,6 +63,8 @@ TEST_F(LockAgainstAReader, UpdateGivesUpAfterFifteenSecondsCountingDown) {
   EXPECT_EQ(out, expected);
   EXPECT_GE(waited, std::chrono::milliseconds(14900));
   EXPECT_LT(waited, std::chrono::seconds(20));
+  // Without the update lock the live set was never touched: it is usable again.
+  EXPECT_TRUE(testsupport::fileExists(dir_.file("thes.lk3")));
 }
 
 TEST_F(LockAgainstAReader, ClearGivesUpAfterThreeSecondsSilently) {

@@ -1,15 +1,22 @@
 // Dictionary lock between processes and threads, its files, and its failure paths. The waits
 // that run into their time-outs are in lock_slow_test.cpp.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "cnet_os.h"
 #include "support/lock_holder.h"
 #include "support/os_faults.h"
 #include "support/temp_dir.h"
@@ -157,12 +164,132 @@ TEST_F(DictionaryLock, UpdateLockWaitsForAReaderThatFinishes) {
   lock(CNET_LOCK_READ, r);
   ASSERT_OK(r.status);
   LockState u;
+  const auto start = Clock::now();
   std::thread updater([&] { lock(CNET_LOCK_UPDATE, u); });
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   unlock(CNET_LOCK_READ, r);
   updater.join();
   EXPECT_OK(u.status) << "the update step got the lock once the reader let go";
+  // It tries again every few milliseconds, not once a second: readers are turned away (the
+  // marker is gone) only for about as long as the last of them needs.
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(700));
   unlock(CNET_LOCK_UPDATE, u);
+}
+
+// Runs an action once, right after the next open of a lock file: what another process does
+// between a caller's open and its lock.
+std::function<void()> gAfterOpen;
+int openThenAct(const char* path, int mode) {
+  const int fd = cnetOsDefaults().openFile(path, mode);
+  if (gAfterOpen) {
+    const std::function<void()> act = std::move(gAfterOpen);
+    gAfterOpen = nullptr;
+    act();
+  }
+  return fd;
+}
+
+TEST_F(DictionaryLock, ALockFileDeletedBetweenOpenAndLockIsNotHeld) {
+  // A compilation whose steps fail releases its compile lock in mode 3, which deletes ".lk2".
+  // The next compilation opens ".lk2" just before that; it must end up holding the file at the
+  // path, so that a third compilation is kept out.
+  LockState failing, next, third;
+  lock(CNET_LOCK_COMPILE, failing);
+  ASSERT_OK(failing.status);
+  gAfterOpen = [&] { unlock(CNET_LOCK_CLEAR, failing); };
+  cnetOs()->openFile = openThenAct;
+  lock(CNET_LOCK_COMPILE, next);
+  *cnetOs() = cnetOsDefaults();
+  ASSERT_OK(next.status);
+  struct stat held {
+  }, named{};
+  ASSERT_EQ(::fstat(next.handles[1], &held), 0);
+  ASSERT_EQ(::stat(lk(2).c_str(), &named), 0);
+  EXPECT_EQ(held.st_ino, named.st_ino) << "the holder holds the file at the path";
+  lock(CNET_LOCK_COMPILE, third);
+  EXPECT_STATUS(third.status, 531u, 802u);
+  unlock(CNET_LOCK_COMPILE, third, false);
+  unlock(CNET_LOCK_COMPILE, next);
+}
+
+// Lock calls and lock file deletions of a racing process, each after a pause that widens the
+// gaps a race needs; installed in child processes only.
+int pausedLock(int fd, int kind) {
+  std::this_thread::sleep_for(std::chrono::microseconds(500));
+  return cnetOsDefaults().lockFile(fd, kind);
+}
+int pausedRemove(const char* path) {
+  if (std::strstr(path, ".lk") != nullptr)
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+  return cnetOsDefaults().remove(path);
+}
+
+TEST_F(DictionaryLock, FailingCompileClearAndCompilesRaceWithoutOverlap) {
+  const std::string good = dir_.file("good.def"), bad = dir_.file("bad.def");
+  std::string text;
+  for (int i = 0; i < 40; ++i)
+    text += ":WORDS:SYNONYM\nw" + std::to_string(i) + "\nx\n";
+  testsupport::writeFile(good, text);
+  testsupport::writeFile(bad, text + ":WORDS:SYNONYM\nbroken :0\ny\n");
+  auto compile = [&](const std::string& path) {
+    CNETDEF def{};
+    def.kind = CNET_DEF_FILE;
+    def.path = path.c_str();
+    CNETCODE code{};
+    code.codePage = 34;
+    CNETEXEC exec{};
+    exec.flags = CNET_EXEC_REPLACE;
+    CNETSTATUS st = testsupport::clearStatus();
+    zolCNETregist(name_, dir_.c_str(), &def, &code, &exec, nullptr, &st);
+    return st.retcode;
+  };
+  auto clear = [&] {
+    CNETSTATUS st = testsupport::clearStatus();
+    zolCNETclear(name_, dir_.c_str(), &st);
+    return st.retcode;
+  };
+  // What each racer may answer: done, locked out, or (clear) nothing to clear.
+  const std::vector<std::pair<std::function<uint32_t()>, std::set<uint32_t>>> racers = {
+      {[&] { return compile(bad); }, {CNET_INPUT, CNET_LOCKED}},
+      {clear, {0, CNET_LOCKED, CNET_NOT_EXIST}},
+      {[&] { return compile(good); }, {0, CNET_LOCKED}},
+      {[&] { return compile(good); }, {0, CNET_LOCKED}},
+  };
+  for (int round = 0; round < 40; ++round) {
+    int gate[2];
+    ASSERT_EQ(::pipe(gate), 0);
+    std::vector<pid_t> children;
+    for (const auto& racer : racers) {
+      const pid_t pid = ::fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        ::close(gate[1]);
+        char go;
+        if (::read(gate[0], &go, 1) != 0) ::_exit(99);
+        cnetOs()->lockFile = pausedLock;
+        cnetOs()->remove = pausedRemove;
+        const uint32_t rc = racer.first();
+        ::_exit(rc == 0 ? 0 : rc >= 500 && rc < 600 ? static_cast<int>(rc - 500) : 98);
+      }
+      children.push_back(pid);
+    }
+    ::close(gate[0]);
+    ::close(gate[1]);  // all start at once
+    for (size_t i = 0; i < children.size(); ++i) {
+      int wstatus = 0;
+      ASSERT_EQ(::waitpid(children[i], &wstatus, 0), children[i]);
+      ASSERT_TRUE(WIFEXITED(wstatus));
+      const int code = WEXITSTATUS(wstatus);
+      const uint32_t rc = code == 0 ? 0 : static_cast<uint32_t>(code + 500);
+      EXPECT_TRUE(racers[i].second.count(rc)) << "round " << round << ", racer " << i << ": " << rc;
+    }
+    // Whatever won, a dictionary that says it exists is whole.
+    if (testsupport::fileExists(lk(3))) {
+      CNETSTATUS st = testsupport::clearStatus();
+      zolCNETverify(name_, dir_.c_str(), &quiet_, 0, 0, &st);
+      EXPECT_OK(st) << "round " << round;
+    }
+  }
 }
 
 TEST_F(DictionaryLock, CompileLockExcludesASecondCompile) {
@@ -276,11 +403,7 @@ TEST_F(DictionaryLock, ErrnoDecidesTheStatusOfAnOpen) {
       {OsCall::kOpenFile, 0, 531, 822},           {OsCall::kOpenFile, ENOENT, 541, 824},
       {OsCall::kOpenFile, EIO, 530, 822},         {OsCall::kLockFile, ENOLCK, 530, 822},
   };
-  auto openDescriptors = [] {
-    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
-                         std::filesystem::directory_iterator{});
-  };
-  const auto before = openDescriptors();
+  const int before = testsupport::openDescriptorCount();
   for (const auto& c : cases) {
     OsFaults faults;
     faults.failNth(c.call, 1, c.err);
@@ -288,7 +411,7 @@ TEST_F(DictionaryLock, ErrnoDecidesTheStatusOfAnOpen) {
     lock(CNET_LOCK_READ, r);
     EXPECT_STATUS(r.status, c.retcode, c.errcode) << "errno " << c.err;
     EXPECT_EQ(r.handles[0], -1);
-    EXPECT_EQ(openDescriptors(), before) << "no descriptor leaks";
+    EXPECT_EQ(testsupport::openDescriptorCount(), before) << "no descriptor leaks";
   }
 }
 

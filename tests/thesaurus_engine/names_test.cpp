@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cnet_status.h"
+#include "support/dict_model.h"
 #include "support/temp_dir.h"
 #include "thesaurus_engine/cnet.h"
 
@@ -148,6 +149,41 @@ TEST(Names, MemNonZeroFindsTheFirstSetByte) {
   EXPECT_EQ(cnetMemNonZero(area, 16), area + 15);
   area[3] = 9;
   EXPECT_EQ(cnetMemNonZero(area, 16), area + 3);
+}
+
+// Two directories of which one part is empty (the root), and a name far longer than the word
+// index once allowed: every operation finds the dictionary's files and its word index.
+TEST(Names, AnEmptyPartOfTwoDirectoriesAndALongNameReachTheWordIndex) {
+  TempDir dir;
+  const std::string name(240, 'n');
+  ASSERT_OK(testsupport::compileText(dir.path(), name, ":WORDS:SYNONYM\ncar\nauto\n"));
+  for (const std::string& dirs : {dir.path() + "\t", "\t" + dir.path()}) {
+    CNETTERM term{};
+    term.length = 3;
+    std::memcpy(term.text, "car", 3);
+    term.weight = 100;
+    CNETCOND cond{};
+    cond.relations = CNET_REL_SYNONYM;
+    cond.maxTerms = 4;
+    cond.maxDepth = 1;
+    CNETRESENT entries[4] = {};
+    CNETRESULT result{entries, 0};
+    CNETSTATUS st = testsupport::clearStatus();
+    zolCNETrefer(nullptr, name.c_str(), dirs.c_str(), &term, &cond, 0, &result, &st);
+    EXPECT_OK(st);
+    EXPECT_EQ(result.count, 1u);
+    CNETEXEC quiet{};
+    zolCNETverify(name.c_str(), dirs.c_str(), &quiet, 0, 0, &st);
+    EXPECT_OK(st);
+  }
+  CNETSTATUS st = testsupport::clearStatus();
+  zolCNETclear(name.c_str(), (dir.path() + "\t").c_str(), &st);
+  EXPECT_OK(st);
+  // Used without the lock, the clear leaves the lock files; the word index goes with the rest.
+  for (const std::string& file : dir.list()) {
+    EXPECT_TRUE(file.find(".lk") != std::string::npos || file.find(".def") != std::string::npos)
+        << file;
+  }
 }
 
 }  // namespace
