@@ -54,6 +54,9 @@ int main(int argc, char** argv) {
   if (path.empty()) return parameterError(message(kNoDefinitionFile));
   if (path.size() > CNET_NAME_MAX)
     return parameterError(message(kDefinitionPathTooLong, path.c_str()));
+  if (isDirectory(path)) {
+    return parameterError("Parameter error: " + path + "\n\tThe definition file is a directory.");
+  }
   if (!isFile(path)) return parameterError(message(kDefinitionMissing, path.c_str()));
 
   // Directory and base name of the definition file; the name loses its extension.

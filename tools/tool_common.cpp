@@ -92,6 +92,11 @@ int printVersion(const char* tool) {
 }
 
 bool splitDictionaryPath(const std::string& path, DictionaryPath* out, std::string* error) {
+  // The engine reads a tab as the separator of two directories, which are used unlocked.
+  if (path.find('\t') != std::string::npos) {
+    *error = "'" + path + "': a tab cannot be part of a dictionary path";
+    return false;
+  }
   std::string::size_type slash = path.rfind('/');
   std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
   if (slash == std::string::npos) {

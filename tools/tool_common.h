@@ -102,7 +102,7 @@ struct DictionaryPath {
   std::string directory;
   std::string name;
 };
-// Splits path; returns false (with *error set) when no name remains.
+// Splits path; returns false (with *error set) when no name remains or the path holds a tab.
 bool splitDictionaryPath(const std::string& path, DictionaryPath* out, std::string* error);
 
 // Maps a CCSID to the engine's code page number; false for an unsupported CCSID.

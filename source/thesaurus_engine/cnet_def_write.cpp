@@ -82,7 +82,20 @@ void putKeyword(Line& line, const Writer& w, const CnetDefKeywordTable& table, R
   line.put(w.syntax.closeBracket);
 }
 
-// The display form of an entry's word and, unless it is 100, its strength.
+// True when the reader would take part of the word for a strength: the word holds a strength
+// marker at its start or after a blank ('new :york', 'a :5').
+bool looksLikeStrength(const Writer& w, const char* word, int32_t length) {
+  for (int32_t i = 0; i < length; ++i) {
+    if (word[i] == w.syntax.strengthMarker &&
+        (i == 0 || cnetDefIsBlank(w.syntax.ebcdic, static_cast<uint8_t>(word[i - 1])))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The display form of an entry's word and, unless it is 100, its strength. A strength of 100 is
+// written too where the word alone would not read back as itself.
 bool putWord(Line& line, const Writer& w, const DEFENTRY& e) {
   char shown[CNET_WORD_MAX];
   int32_t length = 0;
@@ -90,7 +103,7 @@ bool putWord(Line& line, const Writer& w, const DEFENTRY& e) {
                          static_cast<int32_t>(e.length), shown, CNET_WORD_MAX, &length, w.status);
   if (cnetFailed(w.status)) return false;
   line.put(shown, static_cast<size_t>(length));
-  if (e.strength != kDefaultStrength) {
+  if (e.strength != kDefaultStrength || looksLikeStrength(w, shown, length)) {
     line.blanks(w.blank);
     line.put(w.syntax.strengthMarker);
     line.number(e.strength);

@@ -294,7 +294,8 @@ class Expansion {
   }
 
   // The new term array: the input entries, then one copy of its term per related entry, with
-  // the related term's text and the weight scaled by the relation's strength.
+  // the related term's text and the weight scaled by the relation's strength. The weight is at
+  // least 1: a weight truncated to 0 would read as the full weight 100.
   bool buildTerms(Entry** out) {
     Entry* terms = static_cast<Entry*>(std::calloc(fill_, sizeof(Entry)));
     if (terms == nullptr) return fail(CNET_NO_MEMORY, kTermsMemory);
@@ -308,7 +309,8 @@ class Expansion {
         ZOLTERM& t = termOf(terms[j]);
         t.text = r.text;
         t.length = static_cast<int16_t>(r.length);
-        t.weight = static_cast<int16_t>(static_cast<double>(r.strength) * weight / 100.0);
+        const auto scaled = static_cast<int16_t>(static_cast<double>(r.strength) * weight / 100.0);
+        t.weight = scaled < 1 ? int16_t{1} : scaled;
       }
     }
     return true;

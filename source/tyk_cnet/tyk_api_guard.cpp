@@ -10,7 +10,8 @@ namespace tyk {
 
 namespace {
 
-// Records one exception; throws when recording itself throws.
+// Records one exception; throws when recording itself throws. Any other exception is recorded
+// by its origin and codes alone; the context text of the error information stays as it was.
 TykEnReturnCode record(TykClErrorInfo& info, const char* origin, const std::exception_ptr& caught) {
   try {
     std::rethrow_exception(caught);
@@ -18,10 +19,7 @@ TykEnReturnCode record(TykClErrorInfo& info, const char* origin, const std::exce
     return info.setError(e);
   } catch (const CosClException& e) {
     return info.setError(e);
-  } catch (const std::exception& e) {
-    info.resetContext(e.what());
   } catch (...) {
-    info.resetContext(nullptr);
   }
   info.setError(origin, TYK_REASON_INTERNAL, TYK_RC_ERROR, TYK_ACTION_ERROR);
   return info.getReturnCode();
@@ -42,7 +40,6 @@ TykEnReturnCode recordCaughtException(TykClErrorInfo& info, const char* origin) 
 }
 
 TykEnReturnCode argumentError(TykClErrorInfo& info, const char* origin, TykEnReasonCode reason) {
-  info.resetContext(nullptr);
   return info.setError(origin, reason, TYK_RC_ERROR, TYK_ACTION_ERROR);
 }
 

@@ -23,7 +23,8 @@ TykEnReturnCode guarded(TykClErrorInfo& info, const char* origin, Body&& body) n
   }
 }
 
-// Records a bad argument: an empty context, reason, return code 8, action 100001.
+// Records a bad argument: reason, return code 8, action 100001, with the origin; the context
+// text of info is not touched.
 TykEnReturnCode argumentError(TykClErrorInfo& info, const char* origin, TykEnReasonCode reason);
 
 }  // namespace tyk

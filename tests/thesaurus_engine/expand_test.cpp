@@ -156,6 +156,10 @@ TEST_F(Expand, WeightsScaleWithStrengthAndUnexpandedTermsStayReferences) {
   ASSERT_OK(status_);
   EXPECT_EQ(text(), "( 1 + 3 + 4 ) & ( 2 + 5 )");
   EXPECT_EQ(terms(), (Strings{"car^80", "house^50", "auto^40", "automobile^64", "home^16"}));
+  // A weight that truncates to 0 would read as 100: it is 1 at least.
+  expand("car^1");
+  ASSERT_OK(status_);
+  EXPECT_EQ(terms(), (Strings{"car^1", "auto^1", "automobile^1"}));
   // A masked term, a word not in the thesaurus and one without relations stay as they are;
   // the parentheses and operators around them are copied unchanged.
   expand("(ca* | bicycle) !garage");

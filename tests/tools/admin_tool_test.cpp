@@ -157,6 +157,8 @@ TEST(AdminTool, UsageErrorsExit2AndHelpExits0) {
       {"-f", dict, "-check", "-check"},
       {"-f", dict, "-recreate", "-targetFile"},
       {"-f", dict, "-verify"},
+      // A tab would make two directories, used without the lock.
+      {"-f", dir.path() + "\t" + dir.path() + "/vehicles", "-clear"},
   };
   for (const auto& args : bad) {
     ToolResult r = runTool(kAdmin, args);

@@ -78,7 +78,7 @@ TEST(CompileTool, ParameterErrorsUseTheMessageTableAndExit2) {
       {{"-f", missing, "-ccsid", "1208"},
        "Parameter error: " + missing + "\n\tThe definition file does not exist.\n"},
       {{"-f", dir.path(), "-ccsid", "1208"},
-       "Parameter error: " + dir.path() + "\n\tThe definition file does not exist.\n"},
+       "Parameter error: " + dir.path() + "\n\tThe definition file is a directory.\n"},
       {{"-f", longPath, "-ccsid", "1208"},
        "Parameter error: " + longPath + "\n\tThe definition file path is too long."},
       {{"-f", longName, "-ccsid", "1208"},
@@ -108,6 +108,14 @@ TEST(CompileTool, ParameterErrorsUseTheMessageTableAndExit2) {
   EXPECT_NE(r.err.find("(-f <definition file>)\n(-ccsid <code page of definition file>)\n"),
             std::string::npos)
       << r.err;
+}
+
+TEST(CompileTool, VersionNamesToolAndLibrary) {
+  for (const char* opt : {"--version", "-version"}) {
+    ToolResult r = runTool(kCompile, {opt});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, std::string("thesaurus-compile ") + cnetVersion() + "\n");
+  }
 }
 
 TEST(CompileTool, HelpPrintsTheCompilerText) {

@@ -134,13 +134,15 @@ TEST_F(Api, CreationFailures) {
   info_.setReturnCode(TYK_RC_WARNING);
   info_.setNumberOfWarnings(2);
   info_.resetContext("stale line");
+  // Argument failures record origin and codes only; the caller's context text stays.
+  const Lines stale = {"stale line", ""};
   EXPECT_EQ(tykHandleNewThesaurusLookup(dir_.c_str(), "thes", 1208, 1, nullptr, &context_), 8);
-  expectRecorded(info_, TYK_REASON_INVALID_PARAMETER, "source/tyk_cnet/tyk_api_thes:66", {""});
+  expectRecorded(info_, TYK_REASON_INVALID_PARAMETER, "source/tyk_cnet/tyk_api_thes:66", stale);
   EXPECT_EQ(info_.getNumberOfWarnings(), 0u);
   EXPECT_EQ(tykHandleNewThesaurusLookup(nullptr, "thes", 1208, 1, &handle, &context_), 8);
-  expectRecorded(info_, TYK_REASON_INVALID_PARAMETER, "source/tyk_cnet/tyk_api_thes:69", {""});
+  expectRecorded(info_, TYK_REASON_INVALID_PARAMETER, "source/tyk_cnet/tyk_api_thes:69", stale);
   EXPECT_EQ(tykHandleNewThesaurusLookup(dir_.c_str(), nullptr, 1208, 1, &handle, &context_), 8);
-  expectRecorded(info_, TYK_REASON_INVALID_PARAMETER, "source/tyk_cnet/tyk_api_thes:71", {""});
+  expectRecorded(info_, TYK_REASON_INVALID_PARAMETER, "source/tyk_cnet/tyk_api_thes:71", stale);
   EXPECT_EQ(handle, reinterpret_cast<TykClThesaurus*>(0x10)) << "checks come before *handle";
 
   EXPECT_EQ(tykHandleNewThesaurusLookup(dir_.c_str(), "thes", 1200, 1, &handle, &context_), 8);
@@ -201,7 +203,10 @@ TEST_F(Api, LookupFailuresCarryTheEngineContext) {
       info_, TYK_REASON_KERNEL_OTHER, "source/tyk_cnet/tyk_thesaurus:146",
       {"Kernel return code: 503", "Kernel error code: 4210", "Internal parameter error.", ""});
   EXPECT_EQ(tykThesaurusLookupPerform(handle_, nullptr, "car", 3), 8);
-  expectRecorded(info_, TYK_REASON_INVALID_PARAMETER, "source/tyk_cnet/tyk_api_thes:290", {""});
+  // An argument failure leaves the context of the failure before.
+  expectRecorded(
+      info_, TYK_REASON_INVALID_PARAMETER, "source/tyk_cnet/tyk_api_thes:290",
+      {"Kernel return code: 503", "Kernel error code: 4210", "Internal parameter error.", ""});
   EXPECT_EQ(tykThesaurusLookupPerform(handle_, &list, nullptr, 3), 8);
   // A thrown exception without text leaves an empty first line.
   expectRecorded(info_, TYK_REASON_INVALID_PARAMETER, "source/tyk_cnet/tyk_thesaurus:136",
@@ -268,12 +273,15 @@ TEST_F(Api, SettingsGoIntoTheConditionAndTermRecords) {
                  {"TYK_THES_SYNONYM", "", ""});
   EXPECT_EQ(c.userCount, 1u);
 
+  // Argument failures below leave the context of the relation type failure above.
+  const Lines kTypeContext = {"TYK_THES_SYNONYM", "", ""};
   info_.setNumberOfWarnings(3);
   EXPECT_EQ(tykThesaurusLookupSetStrength(handle_, 100), 0);
   EXPECT_EQ(c.minStrength, 100);
   EXPECT_EQ(info_.getReturnCode(), TYK_RC_ERROR) << "a good setting leaves the code alone";
   EXPECT_EQ(tykThesaurusLookupSetStrength(handle_, 101), 8);
-  expectRecorded(info_, TYK_REASON_STRENGTH_RANGE, "source/tyk_cnet/tyk_api_thes:204", {""});
+  expectRecorded(info_, TYK_REASON_STRENGTH_RANGE, "source/tyk_cnet/tyk_api_thes:204",
+                 kTypeContext);
   EXPECT_EQ(info_.getNumberOfWarnings(), 0u);
   EXPECT_EQ(c.minStrength, 100);
 
@@ -290,9 +298,9 @@ TEST_F(Api, SettingsGoIntoTheConditionAndTermRecords) {
   EXPECT_EQ(tykThesaurusLookupSetMasks(handle_, nullptr, 0, nullptr, 0), 0);
   EXPECT_EQ(t.options[0], 0);
   EXPECT_EQ(tykThesaurusLookupSetMasks(handle_, "??", 2, "**", 2), 8);
-  expectRecorded(info_, TYK_REASON_MASK1_LENGTH, "source/tyk_cnet/tyk_api_thes:237", {""});
+  expectRecorded(info_, TYK_REASON_MASK1_LENGTH, "source/tyk_cnet/tyk_api_thes:237", kTypeContext);
   EXPECT_EQ(tykThesaurusLookupSetMasks(handle_, "?", 1, "**", 2), 8);
-  expectRecorded(info_, TYK_REASON_MASK2_LENGTH, "source/tyk_cnet/tyk_api_thes:243", {""});
+  expectRecorded(info_, TYK_REASON_MASK2_LENGTH, "source/tyk_cnet/tyk_api_thes:243", kTypeContext);
   EXPECT_EQ(t.options[1], 0) << "a refused mask changes nothing";
 }
 
@@ -331,11 +339,12 @@ TEST_F(Api, NoExceptionLeavesEvenWhenRecordingThrows) {
   bool thrown = false;
   info_.setCallback(&throwOnce, &thrown);
   // The engine's exception is recorded, the callback throws; that one is recorded in turn as an
-  // internal error of the function.
+  // internal error of the function, which keeps the context the engine's exception left.
   EXPECT_EQ(perform("bicycle"), 8);
   EXPECT_TRUE(thrown);
   expectRecorded(info_, TYK_REASON_INTERNAL, "source/tyk_cnet/tyk_api_thes:296",
-                 {"callback failed", ""});
+                 {"Kernel return code: 552", "Kernel error code: 4212",
+                  "The specified term can not be found.", ""});
 
   // With a warning threshold of 2, the warning the callback records on the second failure
   // reaches the threshold; the threshold's exception is what the caller finds.
