@@ -32,6 +32,14 @@
  * maximum size or above what the file's size can hold, L above 32767, a first record with a
  * name, and bytes after the last record.
  *
+ * 64-bit map file, written by convert32To64 beside the map file (extension + ".64"; all
+ * integers unsigned 64-bit big-endian; permissions 0600):
+ *   0       16    the same magic
+ *   16      8     N
+ *   24      ...   N records: 8 bytes L, L name bytes, 8 bytes number, 8 bytes hash, where the
+ *                 hash is the name's hash summed in 64 bits (its low half is the 32-bit hash;
+ *                 a deleted entry keeps its 32-bit hash)
+ *
  * Failures are TykClException with return code 8 and action 100001: 17 (map file unreadable or
  * damaged) and 18 (map file not written) with the file's full name as context, 404 (map full),
  * 347 (a name that is empty or longer than 32767 bytes cannot be added), and those of the file
@@ -44,6 +52,7 @@
 #ifndef TYK_COMMON_TYK_MAP_ABASE_H
 #define TYK_COMMON_TYK_MAP_ABASE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -95,6 +104,13 @@ class THES_EXPORT TykClMapABase : public TykClIndexFileBase {
   void onIndexFileCommitTransaction() override;
   void onIndexFileRollbackTransaction() override;
 
+  // Writes the 64-bit form of the map file beside it (the map must have been loaded) and, the
+  // first time in the process, of the index's document map files. Prints its progress on
+  // standard output; a failed byte copy ends the process with exit status 1.
+  void convert32To64();
+  // Writes the 64-bit forms of the document map files ".dii", ".did", ".ded" and ".dei".
+  void convert32To64docmapfiles();
+
   bool isLoaded() const { return iv_bLoaded; }
   bool hasShadowFile() const { return iv_bShadow; }
   uint32_t getNextNumber() const { return iv_clArray.getNextNumber(); }
@@ -121,11 +137,15 @@ class THES_EXPORT TykClMapABase : public TykClIndexFileBase {
   FILE* createMapFile(const CosClFilename& filename) const;
   // Flushes the file to disk and closes it (reason 18 on failure).
   void finishMapFile(FILE* file, const CosClFilename& filename) const;
-  // Writes magic, count and records; false when a write fails.
-  bool writeRecords(FILE* file) const;
+  // Writes magic, count and records, 32-bit or (wide) 64-bit; false when a write fails.
+  bool writeRecords(FILE* file, bool wide) const;
   // Reads a map file's contents into the emptied map; false for a damaged file. block is a
   // name buffer for long names that the caller releases.
   bool readRecords(FILE* file, char*& block);
+  // Reads a whole file into a block of its size + 1 bytes from the allocator, released by the
+  // caller. False (after "Memory error!" on standard error) when no block can be had; a file
+  // that cannot be opened or read throws reason 18.
+  bool readWholeFile(const CosClFilename& filename, char*& buffer, std::size_t& size) const;
 
   TykClMapArray iv_clArray;
   TykClMapHashtable iv_clHashtable;

@@ -104,7 +104,12 @@ class THES_EXPORT TykClMapHashtable {
 
   // The hash of a name: each byte (0 to 255) shifted left by 0, 1, ..., 22, 0, 1, ... and
   // summed modulo 2^32. Map files store it, so it must stay exactly this function.
-  static unsigned long computeHash(const char* name, uint32_t length);
+  static unsigned long computeHash(const char* name, uint32_t length) {
+    return static_cast<uint32_t>(computeWideHash(name, length));
+  }
+  // The same sum in 64 bits, without dropping the carries above bit 31 (the hash of the 64-bit
+  // map file form); its low half is computeHash.
+  static uint64_t computeWideHash(const char* name, uint32_t length);
 
  protected:
   unsigned long hashValue(const char* name, uint32_t length) const {

@@ -84,10 +84,12 @@ class BlockWriter {
     }
     return true;
   }
-  bool putBE32(uint32_t value) {
-    unsigned char bytes[4];
-    cnetPutBE32(bytes, value);
-    return put(bytes, 4);
+  // A big-endian integer of 4 bytes, or of 8 when wide.
+  bool putInteger(uint64_t value, bool wide) {
+    unsigned char bytes[8];
+    cnetPutBE32(bytes, static_cast<uint32_t>(value >> 32));
+    cnetPutBE32(bytes + 4, static_cast<uint32_t>(value));
+    return wide ? put(bytes, 8) : put(bytes + 4, 4);
   }
   bool flush() {
     if (iv_uiUsed != 0 && std::fwrite(iv_acBlock, 1, iv_uiUsed, iv_pFile) != iv_uiUsed) {
@@ -235,15 +237,18 @@ void TykClMapABase::finishMapFile(FILE* file, const CosClFilename& filename) con
   if (std::fclose(file) != 0) throwIoException(nullptr, filename, TYK_REASON_FILE_WRITE);
 }
 
-bool TykClMapABase::writeRecords(FILE* file) const {
+bool TykClMapABase::writeRecords(FILE* file, bool wide) const {
   BlockWriter out(file);
   const uint32_t count = iv_clArray.getNextNumber() - 1;
-  if (!out.put(TYK_MAPFILE_MAGIC, TYK_MAPFILE_MAGIC_SIZE) || !out.putBE32(count)) return false;
+  if (!out.put(TYK_MAPFILE_MAGIC, TYK_MAPFILE_MAGIC_SIZE) || !out.putInteger(count, wide))
+    return false;
   for (uint32_t number = 1; number <= count; ++number) {
     const TykStMapEntry* entry = iv_clArray.getEntry(number);
     const uint32_t length = entry->iv_uiNameLength;
-    if (!out.putBE32(length) || !out.put(entry->iv_pacName, length) || !out.putBE32(number) ||
-        !out.putBE32(entry->iv_ulHashValue)) {
+    uint64_t hash = entry->iv_ulHashValue;
+    if (wide && length != 0) hash = TykClMapHashtable::computeWideHash(entry->iv_pacName, length);
+    if (!out.putInteger(length, wide) || !out.put(entry->iv_pacName, length) ||
+        !out.putInteger(number, wide) || !out.putInteger(hash, wide)) {
       return false;
     }
   }
@@ -252,7 +257,7 @@ bool TykClMapABase::writeRecords(FILE* file) const {
 
 void TykClMapABase::saveToIndexFile(const CosClFilename& filename) const {
   FILE* file = createMapFile(filename);
-  if (!writeRecords(file)) throwIoException(file, filename, TYK_REASON_FILE_WRITE);
+  if (!writeRecords(file, false)) throwIoException(file, filename, TYK_REASON_FILE_WRITE);
   finishMapFile(file, filename);
 }
 

@@ -134,12 +134,12 @@ void TykClMapHashtable::init() {
   clearHashtable();
 }
 
-unsigned long TykClMapHashtable::computeHash(const char* name, uint32_t length) {
-  uint32_t hash = 0;
+uint64_t TykClMapHashtable::computeWideHash(const char* name, uint32_t length) {
+  uint64_t hash = 0;
   uint32_t shift = 0;
   const auto* bytes = reinterpret_cast<const unsigned char*>(name);
   for (uint32_t i = 0; i < length; ++i) {
-    hash += uint32_t{bytes[i]} << shift;
+    hash += uint64_t{bytes[i]} << shift;
     if (++shift == kHashShiftCycle) shift = 0;
   }
   return hash;
