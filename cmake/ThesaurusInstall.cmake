@@ -17,7 +17,7 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/headers/
   FILES_MATCHING PATTERN "*.h")
 
 # The tools find the library beside them through a relative run path.
-foreach(tool thesaurus-compile thesaurus-lookup thesaurus-admin)
+foreach(tool thesaurus-compile thesaurus-lookup thesaurus-admin thesaurus-map-migrate)
   if(TARGET ${tool})
     set_target_properties(${tool} PROPERTIES
       INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")

@@ -67,6 +67,14 @@ inline std::optional<std::vector<MapRecord>> decodeMapFile(const std::string& by
   return records;
 }
 
+// The hash of a name summed without a limit: each byte shifted left by 0 to 22 in turn.
+inline uint64_t mapNameHash64(const std::string& name) {
+  uint64_t hash = 0;
+  for (size_t i = 0; i < name.size(); ++i)
+    hash += uint64_t{static_cast<unsigned char>(name[i])} << (i % 23);
+  return hash;
+}
+
 }  // namespace testsupport
 
 #endif  // TESTS_SUPPORT_MAP_FILE_CODEC_H
