@@ -289,7 +289,9 @@ bool TykClMapABase::readRecords(FILE* file, char*& block) {
     char* name = shortName;
     if (length >= kShortNameSize) {
       if (length > blockSize) {
-        block = static_cast<char*>(CosClMemoryManager::realloc(block, length));
+        CosClMemoryManager::free(block);
+        block = nullptr;
+        block = static_cast<char*>(CosClMemoryManager::allocate(length));
         blockSize = length;
       }
       name = block;
