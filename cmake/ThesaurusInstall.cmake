@@ -19,7 +19,7 @@ install(FILES ${THESAURUS_GENERATED_HEADERS}/thesaurus_version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/thesaurus)
 
 # The tools find the library beside them through a relative run path.
-foreach(tool thesaurus-compile thesaurus-lookup thesaurus-admin)
+foreach(tool thesaurus-compile thesaurus-lookup thesaurus-admin thesaurus-map-migrate)
   if(TARGET ${tool})
     set_target_properties(${tool} PROPERTIES
       INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")

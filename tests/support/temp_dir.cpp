@@ -19,8 +19,10 @@ std::string numbered(const char* prefix, long long n) {
   return std::string(prefix).append(std::to_string(n));
 }
 
-TempDir::TempDir() {
-  std::string tmpl = (fs::temp_directory_path() / "thes-test-XXXXXX").string();
+TempDir::TempDir() : TempDir(fs::temp_directory_path().string()) {}
+
+TempDir::TempDir(const std::string& base) {
+  std::string tmpl = (fs::path(base) / "thes-test-XXXXXX").string();
   std::vector<char> buf(tmpl.begin(), tmpl.end());
   buf.push_back('\0');
   if (mkdtemp(buf.data()) == nullptr) {

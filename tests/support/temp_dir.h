@@ -16,6 +16,8 @@ namespace testsupport {
 class TempDir {
  public:
   TempDir();
+  // A new empty directory under base (for tests whose files need not reach a disk).
+  explicit TempDir(const std::string& base);
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
