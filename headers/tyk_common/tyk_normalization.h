@@ -94,6 +94,9 @@ class THES_EXPORT TykClNormalization : public TykClMemoryObject {
 
   // The common first step of getNormalizedLength: the sequence length from the first byte.
   static unsigned int utf8SequenceLength(const char* utf8);
+  // Copies as many units as fit, under the common contract; returns the units copied.
+  static unsigned int copyText(uint16_t* out, unsigned int outCapacity, const uint16_t* in,
+                               unsigned int& inCount);
 
   uint32_t iv_ulKind; /* TYK_NORMALIZATION_KIND_ bits */
 };

@@ -26,6 +26,14 @@ unsigned int TykClNormalization::utf8SequenceLength(const char* utf8) {
   return 1;  // a continuation byte, or 0xFC to 0xFF
 }
 
+unsigned int TykClNormalization::copyText(uint16_t* out, unsigned int outCapacity,
+                                          const uint16_t* in, unsigned int& inCount) {
+  const unsigned int n = inCount < outCapacity ? inCount : outCapacity;
+  if (n != 0) std::memcpy(out, in, n * sizeof(uint16_t));
+  inCount -= n;
+  return n;
+}
+
 // ---- Memory copy ---------------------------------------------------------------------------
 
 TykClNormalizationMemcopy::TykClNormalizationMemcopy() : TykClNormalization(0) {}
@@ -38,10 +46,7 @@ unsigned int TykClNormalizationMemcopy::getNormalizeUnicodeFactor() const {
 
 unsigned int TykClNormalizationMemcopy::normalize(uint16_t* out, unsigned int outCapacity,
                                                   const uint16_t* in, unsigned int& inCount) {
-  const unsigned int n = inCount < outCapacity ? inCount : outCapacity;
-  if (n != 0) std::memcpy(out, in, n * sizeof(uint16_t));
-  inCount -= n;
-  return n;
+  return copyText(out, outCapacity, in, inCount);
 }
 
 unsigned int TykClNormalizationMemcopy::getNormalizedLength(const char* utf8,
@@ -112,6 +117,9 @@ unsigned int TykClNormalizationThai::getNormalizeUnicodeFactor() const {
 
 unsigned int TykClNormalizationThai::normalize(uint16_t* out, unsigned int outCapacity,
                                                const uint16_t* in, unsigned int& inCount) {
+  // Without a break iterator (ICU could not load its Thai data) the text is copied, so that
+  // callers still get through it.
+  if (iv_pvBreakIterator == nullptr) return copyText(out, outCapacity, in, inCount);
   return tykThaiProcessing(out, outCapacity, in, &inCount, iv_pvBreakIterator);
 }
 

@@ -183,13 +183,7 @@ unsigned int TykClNormalizationUnicode::normalizeWith(const TykClNormalizationTa
   auto* dest = reinterpret_cast<UChar*>(out);
   const UNormalizer2* n2 = iv_pNormalizer2;
 
-  if (n2 == nullptr) {  // no form: the text as it is
-    const int32_t n = length < capacity ? length : capacity;
-    std::memcpy(dest, text, static_cast<size_t>(n) * sizeof(UChar));
-    inCount -= static_cast<unsigned int>(n);
-    return static_cast<unsigned int>(n);
-  }
-
+  if (n2 == nullptr) return copyText(out, outCapacity, in, inCount);  // no form
   const StepBoundaries steps(n2, iv_lMode, text, length);
   const auto mode = static_cast<UNormalizationMode>(iv_lMode);
   int32_t written = 0;
