@@ -169,7 +169,8 @@ class THES_EXPORT TykClNormalizationThai : public TykClNormalization {
   TykClNormalizationThai();
   ~TykClNormalizationThai() override;
   unsigned int getNormalizeUnicodeFactor() const override;
-  // The words of the text separated by one blank (tykThaiProcessing).
+  // The words of the text separated by one blank (tykThaiProcessing); the text as it is when
+  // the indexing engine could give no break iterator.
   unsigned int normalize(uint16_t* out, unsigned int outCapacity, const uint16_t* in,
                          unsigned int& inCount) override;
   // Not supported: throws TykClException with reason 47.
