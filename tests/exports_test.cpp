@@ -111,3 +111,17 @@ TEST_F(SharedLibrary, EntryPointsWorkThroughTheLibrary) {
 }
 
 }  // namespace
+
+namespace {
+
+// The Thai functions of the indexing engine with C linkage, and the normalizer classes.
+TEST_F(SharedLibrary, ExportsTheNormalizers) {
+  for (const char* name :
+       {"tykThaiCreateBreakIterator", "tykThaiProcessing", "tykThaiDestroyBreakIterator",
+        "_ZN18TykClNormalization23createDefaultNormalizerEv",
+        "_ZN18TykClNormalization17destroyNormalizerEPS_", "_ZN23TykClNormalizationTableC1Ebb"}) {
+    EXPECT_NE(dlsym(handle_, name), nullptr) << name;
+  }
+}
+
+}  // namespace
