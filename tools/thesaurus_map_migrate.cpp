@@ -40,7 +40,8 @@ const char kHelp[] =
     "  -maps <list>      the maps to convert, comma-separated: tf (field names), an and as\n"
     "                    (attribute names); default: every map file the index has\n"
     "  -show <file>      print the entries of a (32-bit) map file instead\n"
-    "  -h, -help         print this text\n";
+    "  -h, -help         print this text\n"
+    "  --version         print the version\n";
 
 const char* const kMapKinds[] = {"tf", "an", "as"};
 
@@ -150,6 +151,7 @@ int main(int argc, char** argv) {
     std::printf("%s%s", kSynopsis, kHelp);
     return kExitOk;
   }
+  if (opts.has("version")) return printVersion(kTool);
   try {
     if (opts.has("show")) {
       if (opts.has("directory") || opts.has("index") || opts.has("maps"))
