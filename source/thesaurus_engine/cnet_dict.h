@@ -65,4 +65,10 @@ void cnetSync(CNETCTL* ctl, CNETSTATUS* status);
 // failure does not undo the rename and is not reported.
 void cnetSyncDirectories(const CNETCTL* ctl);
 
+// Gives every file of set `from` that exists a second name, the path of the same file in set
+// `to` (after removing a leftover there). Removing or replacing the files of `from` then frees
+// no disk blocks; deleting `to` later does. Failures are ignored: without the second names the
+// blocks are freed at the replacement, as usual.
+void cnetLinkSet(const CNETCTL* from, const CNETCTL* to);
+
 #endif  // THESAURUS_ENGINE_CNET_DICT_H

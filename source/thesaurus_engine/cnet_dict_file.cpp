@@ -195,6 +195,13 @@ void cnetSyncDirectories(const CNETCTL* ctl) {
   }
 }
 
+void cnetLinkSet(const CNETCTL* from, const CNETCTL* to) {
+  for (int i = 0; i < CNET_FILES; ++i) {
+    (void)cnetOs()->remove(to->files[i].path);
+    (void)cnetOs()->link(from->files[i].path, to->files[i].path);
+  }
+}
+
 uint32_t cnetPointEndSetSize(CNETCTL* ctl, CNETSTATUS* status) {
   for (CNETFILE& f : ctl->files) {
     if (!seekEnd(&f, kErrEnd, status)) break;

@@ -189,12 +189,16 @@ int osSyncDirectoryOf(const char* path) {
   return rc;
 }
 
+int osLink(const char* from, const char* to) {
+  return ::link(from, to);
+}
+
 constexpr CnetOsTable kDefaults = {
     osOpenFile,        osCloseFile,   osWriteFile,    osLockFile,    osAccess,
     osRename,          osRemove,      osSleepMs,      osNow,         osLocalTime,
     osOpenStream,      osCloseStream, osReadStream,   osWriteStream, osSeekStream,
     osTellStream,      osStreamSize,  osReadStreamAt, osIsFileAt,    osSyncStream,
-    osSyncDirectoryOf,
+    osSyncDirectoryOf, osLink,
 };
 
 CnetOsTable gTable = kDefaults;

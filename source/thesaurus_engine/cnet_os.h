@@ -60,6 +60,8 @@ struct CnetOsTable {
   int (*syncStream)(FILE* stream);
   // Flushes the directory that holds path to disk, so that a rename into it lasts: 0 or -1.
   int (*syncDirectoryOf)(const char* path);
+  // Gives the file at from a second name to (link(2)): 0 or -1.
+  int (*link)(const char* from, const char* to);
 };
 
 // The table in use; entries may be replaced (see above).

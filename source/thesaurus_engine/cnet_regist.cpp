@@ -155,8 +155,11 @@ struct Regist {
   }
 
   // Moves set 1 over the live set under the update lock and commits the index. Returns false
-  // when the caller must clean up.
+  // when the caller must clean up. The live files get second names in set 2 first, so that
+  // replacing them under the lock frees no disk blocks: readers are turned away for as short a
+  // time as can be, and set 2 is deleted after the lock is released.
   bool replaceLive() {
+    cnetLinkSet(live.get(), spare.get());
     cnetLock(exec, CNET_LOCK_UPDATE, name, directories, updateLock.handles, updateLock.flags,
              status);
     if (!failed()) cnetRename(work.get(), live.get(), status);

@@ -96,6 +96,9 @@ const CnetOsTable kInjecting = {
     [](const char* path) {
       return shouldFail(OsCall::kSyncDirectory) ? -1 : real().syncDirectoryOf(path);
     },
+    [](const char* from, const char* to) {
+      return shouldFail(OsCall::kLink) ? -1 : real().link(from, to);
+    },
 };
 
 }  // namespace

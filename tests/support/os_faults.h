@@ -27,6 +27,7 @@ enum class OsCall {
   kIsFileAt,
   kSyncStream,
   kSyncDirectory,
+  kLink,
   kCount
 };
 

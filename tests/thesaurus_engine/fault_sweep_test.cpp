@@ -56,6 +56,7 @@ const std::vector<CallErrnos> kCalls = {
     {OsCall::kIsFileAt, {EIO}},
     {OsCall::kSyncStream, {EIO}},
     {OsCall::kSyncDirectory, {EIO}},
+    {OsCall::kLink, {EXDEV, EPERM}},
 };
 
 // The dump of a dictionary, or "" when it cannot be dumped.
