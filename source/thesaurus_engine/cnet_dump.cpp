@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "cnet_console.h"
+#include "cnet_names.h"
+#include "cnet_os.h"
 #include "cnet_reader.h"
 #include "cnet_status.h"
 #include "thesaurus_engine/cnet.h"
@@ -280,6 +282,14 @@ void deleteSet(const char* name, const char* directories, uint8_t set, CNETSTATU
   std::free(ctl);
 }
 
+// Removes the existence marker of a dictionary used with the lock; a missing one is no failure.
+void removeMarker(const char* name, const char* directories) {
+  char directory[CNET_NAME_SIZE];
+  char path[CNET_PATH_SIZE];
+  if (cnetLock_DirName(directories, directory) == nullptr) return;
+  if (cnetFormLockPath(path, sizeof path, directory, name, ".lk3")) (void)cnetOs()->remove(path);
+}
+
 }  // namespace
 
 extern "C" THES_EXPORT void zolCNETdump(const char* name, const char* directories,
@@ -349,7 +359,10 @@ extern "C" THES_EXPORT void zolCNETclear(const char* name, const char* directori
       cnetConvertStatus_ZOL_CNET(&engine, status);
     }
   }
-  // The release removes the access and compile lock files, also after a failed delete.
+  // A compilation that ran between the removal of the marker and the taking of the compile
+  // lock has made the marker again; it goes too, while the lock is held. The release removes
+  // the access and compile lock files, also after a failed delete.
+  removeMarker(name, directories);
   cnetUnlock(nullptr, CNET_LOCK_CLEAR, name, directories, handles, flags, status);
 }
 

@@ -16,6 +16,7 @@
 // So a process that opened the file just before it was deleted lets go of the orphan instead
 // of locking it beside a process that holds the new file: two holders never coexist.
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 #include "cnet_console.h"
@@ -98,8 +99,9 @@ struct Lock {
   // One attempt to hold a file open. The status is cleared first; a failure is classified by
   // errno: 0, EWOULDBLOCK, EACCES → 531; ENOENT → 541 at location + 2; others → 530.
   // A file that was deleted or replaced between the open and the lock is let go and opened
-  // again (created again first when createLocation is not 0); one that keeps changing counts
-  // as locked. Returns the errno of the failure, or 0 on success (with status clear).
+  // again (created again first when createLocation is not 0, as is a compile lock deleted
+  // before the open); one that keeps changing counts as locked. Returns the errno of the failure,
+  // or 0 on success (with status clear).
   int open(LockFile file, bool exclusive, uint32_t location, uint32_t createLocation = 0) {
     cnetClearStatus(status);
     int err = EWOULDBLOCK;
@@ -111,6 +113,8 @@ struct Lock {
       const int fd = cnetOs()->openFile(path[file], exclusive ? CNET_OS_READ_WRITE : CNET_OS_READ);
       if (fd < 0) {
         err = errno;
+        // The compile lock deleted by a clear right after it was created here: create it again.
+        if (err == ENOENT && createLocation != 0 && file == kCompile) continue;
         break;
       }
       if (cnetOs()->lockFile(fd, exclusive ? CNET_OS_LOCK_EXCLUSIVE : CNET_OS_LOCK_SHARED) != 0) {
@@ -205,8 +209,10 @@ void lockUpdate(const CNETEXEC* exec, Lock& lock) {
     cnetProgressPrintf(exec, "          %lusec          \r",
                        static_cast<unsigned long>(budget / 1000));
     waited = true;
+    // A pass lasts a second of the clock, however long the tries take on a busy machine.
+    const auto passEnd = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStepMs);
     bool ended = false;
-    for (unsigned slept = 0; slept < kStepMs && !ended; slept += kPollMs) {
+    while (!ended && std::chrono::steady_clock::now() < passEnd) {
       cnetOs()->sleepMs(kPollMs);
       ended = tryUpdate(lock);
     }
