@@ -49,7 +49,7 @@ uint32_t checkBody(const zol::IndexFile& file, uint32_t* where) {
     ids[i] = e.docId;
     if (e.flags != 0) return kErrEntryFlags;
     if (e.keyLength == 0 || e.keyLength > zol::kMaxKeyLength) return kErrEntryKeyLength;
-    const uint8_t* key = file.key(e, nullptr);  // mapped: no scratch needed
+    const uint8_t* key = file.key(e, nullptr);  // loaded: no scratch needed
     if (key == nullptr) return kErrEntryKeyBounds;
     if (prevKey != nullptr) {
       int c = zol::compareKeys(prevKey, prev.keyLength, key, e.keyLength);
@@ -114,7 +114,7 @@ extern "C" THES_EXPORT void ZOLverifyIndex(const char* name, const char* directo
     zol::clearStatus(&local);
     zol::IndexFile file;
     uint32_t where = 0;
-    if (file.open(path, ZOL_CTX_VERIFY, st) && file.map(ZOL_CTX_VERIFY, st)) {
+    if (file.open(path, ZOL_CTX_VERIFY, st) && file.load(ZOL_CTX_VERIFY, st)) {
       if (uint32_t bad = checkBody(file, &where); bad != 0) {
         zol::fail(st, ZOL_RC_INDEX_INVALID, bad, ZOL_CTX_VERIFY, path.c_str());
         st->kernelInfo = where;

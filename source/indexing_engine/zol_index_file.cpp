@@ -2,13 +2,13 @@
 #include "zol_index_file.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <new>
 
 #include "zol_status.h"
@@ -147,10 +147,9 @@ IndexFile::~IndexFile() {
 }
 
 void IndexFile::close() {
-  if (data_ != nullptr) ::munmap(const_cast<uint8_t*>(data_), id_.size);
+  std::free(const_cast<uint8_t*>(data_.exchange(nullptr)));
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  data_ = nullptr;
   keyStart_ = 0;
   header_ = IndexHeader();
   id_ = FileId();
@@ -216,21 +215,23 @@ bool IndexFile::open(const std::string& path, uint8_t context, ZOLSTATUS* status
   return true;
 }
 
-bool IndexFile::map(uint8_t context, ZOLSTATUS* status) {
-  if (data_ != nullptr) return true;
-  void* p = ::mmap(nullptr, id_.size, PROT_READ, MAP_PRIVATE, fd_, 0);
-  if (p == MAP_FAILED) {
-    fail(status, ZOL_RC_READ, kErrFileMap, context, path_.c_str(), errno);
+bool IndexFile::load(uint8_t context, ZOLSTATUS* status) {
+  if (isLoaded()) return true;
+  auto* copy = static_cast<uint8_t*>(std::malloc(id_.size));
+  if (copy == nullptr || !readAt(0, copy, id_.size)) {
+    std::free(copy);
+    fail(status, ZOL_RC_READ, kErrFileLoad, context, path_.c_str(), errno);
     return false;
   }
-  data_ = static_cast<const uint8_t*>(p);
+  const uint8_t* none = nullptr;
+  if (!data_.compare_exchange_strong(none, copy, std::memory_order_acq_rel)) std::free(copy);
   return true;
 }
 
 bool IndexFile::entry(uint32_t i, IndexEntry* e) const {
   uint64_t at = kHeaderSize + static_cast<uint64_t>(i) * kEntrySize;
-  if (data_ != nullptr) {
-    *e = decodeEntry(data_ + at);
+  if (const uint8_t* data = this->data()) {
+    *e = decodeEntry(data + at);
     return true;
   }
   uint8_t bytes[kEntrySize];
@@ -244,7 +245,7 @@ const uint8_t* IndexFile::key(const IndexEntry& e, uint8_t* scratch) const {
       static_cast<uint64_t>(e.keyOffset) + e.keyLength > header_.keyAreaSize) {
     return nullptr;
   }
-  if (data_ != nullptr) return data_ + keyStart_ + e.keyOffset;
+  if (const uint8_t* data = this->data()) return data + keyStart_ + e.keyOffset;
   return readAt(keyStart_ + e.keyOffset, scratch, e.keyLength) ? scratch : nullptr;
 }
 

@@ -7,6 +7,7 @@
 #ifndef INDEXING_ENGINE_ZOL_INDEX_FILE_H
 #define INDEXING_ENGINE_ZOL_INDEX_FILE_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -29,7 +30,7 @@ enum FileErrcode : uint32_t {
   kErrFileSize = 606,        // counts do not add up to the file size
   kErrFileOpen = 607,        // open failed
   kErrFileStat = 608,        // fstat failed
-  kErrFileMap = 609,         // mmap failed
+  kErrFileLoad = 609,        // the file could not be copied into memory
   kErrFileKeyBounds = 610,   // an entry's key lies outside the key area
   kErrFileWriteOpen = 611,   // creating the pending file failed
   kErrFileWrite = 612,       // writing the pending file failed
@@ -120,9 +121,13 @@ int renameFile(const std::string& from, const std::string& to);
 uint32_t crc32Update(uint32_t crc, const uint8_t* data, size_t length);
 
 // An open word index file with its header checked against the file size. Entries and keys
-// are read with pread(2) until map() maps the whole file read-only; a handful of reads is
-// cheaper than setting up a mapping for one search, a mapping is cheaper for many. The
+// are read with pread(2) until load() copies the whole file into memory; a handful of reads is
+// cheaper than copying the file for one search, the copy is cheaper for many. The copy is not
+// a mapping, so a file shrunk in place under a reader gives a failed read, never a fault. The
 // accessors check every key against the key area, so no caller reads outside the file.
+//
+// Threads: once open, a file may be read by several threads at once, and one of them may load
+// it meanwhile.
 class IndexFile {
  public:
   IndexFile() = default;
@@ -134,19 +139,20 @@ class IndexFile {
   // ZOL_RC_INDEX_NOT_EXIST when the file is missing, ZOL_RC_INDEX_INVALID for a damaged
   // header, else ZOL_RC_OPEN or ZOL_RC_READ; context is the reporting operation.
   bool open(const std::string& path, uint8_t context, ZOLSTATUS* status);
-  // Maps the open file; does nothing when it is mapped already.
-  bool map(uint8_t context, ZOLSTATUS* status);
+  // Copies the open file into memory; does nothing when it is there already. A file that
+  // cannot be read whole fails with ZOL_RC_READ and is read from the file as before.
+  bool load(uint8_t context, ZOLSTATUS* status);
   void close();
 
   bool isOpen() const { return fd_ >= 0; }
-  bool isMapped() const { return data_ != nullptr; }
+  bool isLoaded() const { return data_.load(std::memory_order_acquire) != nullptr; }
   const std::string& path() const { return path_; }
   const FileId& id() const { return id_; }
   const IndexHeader& header() const { return header_; }
   uint32_t count() const { return header_.count; }
   uint64_t size() const { return id_.size; }
-  // The whole file; only while mapped.
-  const uint8_t* data() const { return data_; }
+  // The whole file; only once loaded.
+  const uint8_t* data() const { return data_.load(std::memory_order_acquire); }
 
   // Entry i, which must be below count(); false when it cannot be read.
   bool entry(uint32_t i, IndexEntry* e) const;
@@ -161,7 +167,7 @@ class IndexFile {
   FileId id_;
   IndexHeader header_;
   int fd_ = -1;
-  const uint8_t* data_ = nullptr;
+  std::atomic<const uint8_t*> data_{nullptr};
   uint64_t keyStart_ = 0;  // file offset of the key area
 };
 

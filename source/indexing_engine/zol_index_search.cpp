@@ -1,10 +1,10 @@
 // Searching a word index for the one term of a single-word (form 4) condition, and the result
-// functions. The search state keeps the index file of its last search open and opens it anew
-// when the file under the path has been replaced; a file is read entry by entry in its first
-// search and mapped from its second. An exact term is a binary search for its key; a term with
-// wildcards is matched, character by character, against every key that starts with the term's
-// literal prefix. Every key is bounds-checked before it is read, so a damaged file gives
-// ZOL_RC_INDEX_INVALID and never a read outside the file.
+// functions. The search state holds the index file of its last search; the file comes from the
+// process-wide cache of open index files, which checks at every search that it is still the
+// file under the path, reads it entry by entry in its first search and from memory later. An exact
+// term is a binary search for its key; a term with wildcards is matched, character by character,
+// against every key that starts with the term's literal prefix. Every key is bounds-checked before
+// it is read, so a damaged file gives ZOL_RC_INDEX_INVALID and never a read outside the file.
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "zol_codepage.h"
+#include "zol_index_cache.h"
 #include "zol_index_file.h"
 #include "zol_status.h"
 
@@ -52,11 +53,10 @@ enum SearchErrcode : uint32_t {
 constexpr uint32_t kStateMagic = 0x5A4F4C53;   // "ZOLS"
 constexpr uint32_t kResultMagic = 0x5A4F4C52;  // "ZOLR"
 
-// What *searchHandle points to: the index file last searched. The first search of a file
-// reads the few entries it needs; a second search of the same file maps it.
+// What *searchHandle points to: the index file last searched.
 struct SearchState {
   uint32_t magic = kStateMagic;
-  zol::IndexFile file;
+  std::shared_ptr<zol::IndexFile> file;
 };
 
 // What a result handle points to.
@@ -284,8 +284,7 @@ uint32_t checkSearch(const char* name, const void* r1, const void* r2, const voi
   return 0;
 }
 
-// Opens the index file of name for the state, unless the state holds that very file already
-// (then it is mapped for this and later searches).
+// Gives the state the index file of name, from the cache of open index files.
 bool openIndex(SearchState* state, const char* name, const char* directories, ZOLSTATUS* status) {
   zol::Directories dirs;
   if (!zol::splitDirectories(directories, &dirs)) {
@@ -300,7 +299,7 @@ bool openIndex(SearchState* state, const char* name, const char* directories, ZO
     return false;
   }
   if (err == ENOENT || err == ENOTDIR) {
-    state->file.close();
+    state->file.reset();
     zol::fail(status, ZOL_RC_INDEX_NOT_EXIST, kErrStat, ZOL_CTX_SEARCH, path.c_str(), err);
     return false;
   }
@@ -308,11 +307,8 @@ bool openIndex(SearchState* state, const char* name, const char* directories, ZO
     zol::fail(status, ZOL_RC_OPEN, kErrStat, ZOL_CTX_SEARCH, path.c_str(), err);
     return false;
   }
-  if (state->file.isOpen() && state->file.path() == path && state->file.id() == id) {
-    (void)state->file.map(ZOL_CTX_SEARCH, nullptr);  // if that fails, reads still serve
-    return true;
-  }
-  return state->file.open(path, ZOL_CTX_SEARCH, status);
+  state->file = zol::openCachedIndex(path, id, status);
+  return state->file != nullptr;
 }
 
 // The search proper on an open index. May throw std::bad_alloc.
@@ -407,16 +403,16 @@ extern "C" THES_EXPORT void ZOLsearchIndex(void** searchHandle, const char* name
   }
   try {
     if (!openIndex(state, name, directories, status)) return;
-    if (state->file.header().codePage != condition.codePage) {
+    if (state->file->header().codePage != condition.codePage) {
       zol::fail(status, ZOL_RC_INDEX_INVALID, kErrCodePageMismatch, ZOL_CTX_SEARCH,
-                state->file.path().c_str());
+                state->file->path().c_str());
       return;
     }
     auto r = std::make_unique<SearchResult>();
     ZOLSTATUS scratch;
     ZOLSTATUS* st = status != nullptr ? status : &scratch;
     if (status == nullptr) zol::clearStatus(&scratch);
-    runSearch(state->file, condition, &r->docIds, st);
+    runSearch(*state->file, condition, &r->docIds, st);
     if (st->retcode != 0) return;
     if (r->docIds.size() > INT32_MAX) {
       zol::fail(status, ZOL_RC_NO_MEMORY, kErrTooManyHits, ZOL_CTX_SEARCH);

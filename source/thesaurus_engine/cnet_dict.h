@@ -54,6 +54,13 @@ inline uint64_t cnetWordDataSize(uint32_t textLength, uint32_t groups, uint32_t 
   return ((uint64_t{textLength} + 3) & ~uint64_t{3}) + 4 * uint64_t{groups} + 8 * uint64_t{rels};
 }
 
+// Opens the files of a set named by the bits of `files` (bit i: file i in CNETCTL order) for
+// reading, through the process-wide cache of open files; the others stay closed. cnetOpen with
+// a reading mode opens all four. 510 with errcode 4357 for a file that cannot be opened.
+constexpr unsigned kCnetAllFiles = 0xF;
+constexpr unsigned kCnetWordFiles = 0x3;  // "wdf" and "wdv": what a lookup reads
+void cnetOpenForReading(CNETCTL* ctl, unsigned files, CNETSTATUS* status);
+
 // Makes *buffer hold at least size bytes, growing in steps of 4096; false when out of memory.
 bool cnetGrowBuffer(uint8_t** buffer, uint32_t* capacity, uint64_t size);
 

@@ -9,6 +9,7 @@
 #include "cnet_dict.h"
 #include "cnet_names.h"
 #include "cnet_os.h"
+#include "cnet_os_cache.h"
 #include "cnet_status.h"
 
 namespace {
@@ -28,6 +29,7 @@ constexpr uint32_t kErrCopyRead = 370;
 constexpr uint32_t kErrCopyWrite = 371;
 constexpr uint32_t kCopyChunk = 65536;
 constexpr int kRenameRetries = 60;
+constexpr uint32_t kAheadSize = 65536;
 
 bool position(CNETFILE* file, int64_t offset, uint8_t op, uint32_t errcode, CNETSTATUS* status) {
   if (offset == kCnetHere) return true;
@@ -43,7 +45,11 @@ bool position(CNETFILE* file, int64_t offset, uint8_t op, uint32_t errcode, CNET
 // Measures the size of an open file by seeking to its end; the position is left there.
 bool seekEnd(CNETFILE* file, uint32_t errcode, CNETSTATUS* status) {
   long size = -1;
-  if (cnetOs()->seekStream(file->fp, 0, SEEK_END) == 0) size = cnetOs()->tellStream(file->fp);
+  if (file->reader != nullptr) {
+    size = static_cast<long>(file->size);
+  } else if (cnetOs()->seekStream(file->fp, 0, SEEK_END) == 0) {
+    size = cnetOs()->tellStream(file->fp);
+  }
   if (size < 0) {
     cnetFailFile(status, CNET_SEEK, errcode, file->path);
     return false;
@@ -64,40 +70,59 @@ void releaseBuffers(CNETCTL* ctl) {
   ctl->groupBufferSize = 0;
 }
 
+// Reads from a file opened for reading, without a system call when its content is held by the
+// cache or the bytes were read ahead. A read that follows the previous one takes the next
+// kAheadSize bytes at once, so that a scan of a file makes one call per 64 KiB.
+long readShared(CNETFILE* file, uint64_t offset, uint8_t* out, uint32_t size) {
+  if (file->ahead != nullptr && offset >= file->aheadOffset &&
+      offset + size <= uint64_t{file->aheadOffset} + file->aheadLength) {
+    std::memcpy(out, file->ahead + (offset - file->aheadOffset), size);
+    return size;
+  }
+  const bool follows = file->lastOp == 'R' && offset == file->position;
+  if (!follows || size >= kAheadSize || cnetReadFileResident(file->reader)) {
+    return cnetReadFileRead(file->reader, out, size, offset);
+  }
+  if (file->ahead == nullptr) file->ahead = static_cast<uint8_t*>(std::malloc(kAheadSize));
+  if (file->ahead == nullptr) return cnetReadFileRead(file->reader, out, size, offset);
+  const long got = cnetReadFileRead(file->reader, file->ahead, kAheadSize, offset);
+  file->aheadOffset = static_cast<uint32_t>(offset);
+  file->aheadLength = got < 0 ? 0 : static_cast<uint32_t>(got);
+  if (got < 0) return -1;
+  const uint32_t n = file->aheadLength < size ? file->aheadLength : size;
+  std::memcpy(out, file->ahead, n);
+  return n;
+}
+
 }  // namespace
 
 bool cnetFileRead(CNETFILE* file, int64_t offset, void* data, uint32_t size, uint32_t errcode,
                   CNETSTATUS* status) {
-  if (offset == kCnetHere && file->lastOp == 'P') offset = file->position;
-  const bool follows = offset == kCnetHere || static_cast<uint64_t>(offset) == file->position;
-  if (file->size != kCnetNoLimit && !(follows && (file->lastOp == 'R' || file->lastOp == 'P'))) {
-    // A random read of a file opened for reading only: one positioned read, no seek and no
-    // refill of the stream's buffer. A read that then follows it goes through the stream again,
-    // so that a scan is buffered.
-    long got =
-        size == 0 ? 0 : cnetOs()->readStreamAt(file->fp, data, size, static_cast<long>(offset));
-    if (got < 0) {
-      cnetFailFile(status, CNET_READ, errcode, file->path);
-      file->lastOp = 0;
-      return false;
-    }
-    file->position = static_cast<uint32_t>(offset + got);
-    file->lastOp = 'P';
-    if (static_cast<uint32_t>(got) < size) {
-      cnetFailFile(status, CNET_EOF, errcode, file->path);
+  if (file->reader == nullptr) {
+    if (!position(file, offset, 'R', errcode, status)) return false;
+    file->lastOp = 'R';
+    if (size == 0) return true;
+    size_t got = cnetOs()->readStream(data, size, file->fp);
+    file->position += static_cast<uint32_t>(got);
+    if (got < size) {
+      cnetFailFile(status, std::feof(file->fp) ? CNET_EOF : CNET_READ, errcode, file->path);
+      std::clearerr(file->fp);
+      file->lastOp = 0;  // the stream position is no longer the one kept
       return false;
     }
     return true;
   }
-  if (!position(file, offset, 'R', errcode, status)) return false;
+  const uint64_t at = offset == kCnetHere ? file->position : static_cast<uint64_t>(offset);
+  const long got = size == 0 ? 0 : readShared(file, at, static_cast<uint8_t*>(data), size);
+  if (got < 0) {
+    cnetFailFile(status, CNET_READ, errcode, file->path);
+    file->lastOp = 0;
+    return false;
+  }
+  file->position = static_cast<uint32_t>(at + static_cast<uint64_t>(got));
   file->lastOp = 'R';
-  if (size == 0) return true;
-  size_t got = cnetOs()->readStream(data, size, file->fp);
-  file->position += static_cast<uint32_t>(got);
-  if (got < size) {
-    cnetFailFile(status, std::feof(file->fp) ? CNET_EOF : CNET_READ, errcode, file->path);
-    std::clearerr(file->fp);
-    file->lastOp = 0;  // the stream position is no longer the one kept
+  if (static_cast<uint32_t>(got) < size) {
+    cnetFailFile(status, CNET_EOF, errcode, file->path);
     return false;
   }
   return true;
@@ -132,40 +157,59 @@ bool cnetGrowBuffer(uint8_t** buffer, uint32_t* capacity, uint64_t size) {
 }
 
 CNETCTL* cnetOpen(CNETCTL* ctl, const char* mode, CNETSTATUS* status) {
-  const bool reading = std::strchr(mode, 'r') != nullptr && std::strchr(mode, '+') == nullptr;
+  if (std::strchr(mode, 'w') == nullptr) {
+    cnetOpenForReading(ctl, kCnetAllFiles, status);
+    return ctl;
+  }
   for (CNETFILE& f : ctl->files) {
     // Sets are written only as work sets, which are always created new.
-    f.fp = reading || std::strchr(mode, 'w') == nullptr ? cnetOs()->openStream(f.path, mode)
-                                                        : cnetOsCreateWorkStream(f.path);
+    f.fp = cnetOsCreateWorkStream(f.path);
     if (f.fp == nullptr) {
       cnetFailFile(status, CNET_OPEN, kErrOpen, f.path);
       return ctl;
     }
     f.end = 0;
     f.size = kCnetNoLimit;
-    // A fresh "rb" or "wb" stream stands at offset 0, so a first read or write there needs no
-    // seek. Readers take the file's size from the descriptor: opening costs no reads.
+    // A fresh stream stands at offset 0, so a first write there needs no seek.
     f.position = 0;
-    f.lastOp = reading ? 'R' : 'W';
-    if (reading) {
-      const long size = cnetOs()->streamSize(f.fp);
-      if (size < 0) {
-        cnetFailFile(status, CNET_SEEK, kErrOpen, f.path);
-        return ctl;
-      }
-      f.size = static_cast<uint64_t>(size);
-    }
+    f.lastOp = 'W';
   }
   releaseBuffers(ctl);
   return ctl;
 }
 
+void cnetOpenForReading(CNETCTL* ctl, unsigned files, CNETSTATUS* status) {
+  for (int i = 0; i < CNET_FILES; ++i) {
+    if ((files & (1u << i)) == 0) continue;
+    CNETFILE& f = ctl->files[i];
+    f.reader = cnetReadFileOpen(f.path);
+    if (f.reader == nullptr) {
+      cnetFailFile(status, CNET_OPEN, kErrOpen, f.path);
+      return;
+    }
+    // Opening costs no reads: the size comes with the file.
+    f.size = cnetReadFileSize(f.reader);
+    f.end = 0;
+    f.position = 0;
+    f.lastOp = 0;
+    f.aheadLength = 0;
+  }
+  releaseBuffers(ctl);
+}
+
 void cnetClose(CNETCTL* ctl, CNETSTATUS* status) {
   for (CNETFILE& f : ctl->files) {
+    if (f.reader != nullptr) {
+      cnetReadFileRelease(f.reader);
+      f.reader = nullptr;
+    }
+    std::free(f.ahead);
+    f.ahead = nullptr;
+    f.aheadLength = 0;
+    f.lastOp = 0;
     if (f.fp == nullptr) continue;
     if (cnetOs()->closeStream(f.fp) != 0) cnetFailFile(status, CNET_CLOSE, kErrClose, f.path);
     f.fp = nullptr;
-    f.lastOp = 0;
   }
   releaseBuffers(ctl);
 }

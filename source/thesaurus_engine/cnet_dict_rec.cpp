@@ -98,8 +98,7 @@ THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount,
   // next record follows without a seek.
   const uint32_t padded = (rec.textLength + 3) & ~3u;
   const CNETFILE& dataFile = ctl->files[1];
-  const bool sequential =
-      (dataFile.lastOp == 'R' || dataFile.lastOp == 'P') && dataFile.position == rec.offset;
+  const bool sequential = dataFile.lastOp == 'R' && dataFile.position == rec.offset;
   const uint64_t wanted = rels != nullptr || sequential ? size
                           : groups != nullptr           ? padded + 4 * uint64_t{rec.groupCount}
                                                         : rec.textLength;
@@ -112,9 +111,9 @@ THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount,
                     kErrWordDataRead, status)) {
     return -1;
   }
-  // A positioned read of a part counts as reading the whole data, so that the next record's
-  // data follows it and a scan goes back to the buffered stream.
-  if (ctl->files[1].lastOp == 'P')
+  // Reading a part counts as reading the whole data, so that the next record's data follows
+  // it and a scan goes on reading ahead.
+  if (ctl->files[1].lastOp == 'R' && ctl->files[1].reader != nullptr)
     ctl->files[1].position = static_cast<uint32_t>(rec.offset + size);
   if (text != nullptr) {
     std::memcpy(text, data, rec.textLength);

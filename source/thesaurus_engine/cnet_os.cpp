@@ -26,6 +26,8 @@ int osOpenFile(const char* path, int mode) {
       return ::open(path, O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     case CNET_OS_CREATE_WRITE:
       return ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    case CNET_OS_READ_DATA:
+      return ::open(path, O_RDONLY | O_CLOEXEC);
     default:
       errno = EINVAL;
       return -1;
@@ -193,12 +195,45 @@ int osLink(const char* from, const char* to) {
   return ::link(from, to);
 }
 
+CnetFileIdentity identityOf(const struct stat& st) {
+  return CnetFileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                          static_cast<uint64_t>(st.st_size),
+                          int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+int osIdentify(const char* path, CnetFileIdentity* out) {
+  struct stat st {};
+  if (::stat(path, &st) != 0) return -1;
+  *out = identityOf(st);
+  return 0;
+}
+
+int osIdentifyOpen(int fd, CnetFileIdentity* out) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return -1;
+  *out = identityOf(st);
+  return 0;
+}
+
+long osReadAt(int fd, void* data, size_t size, uint64_t offset) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd, static_cast<char*>(data) + done, size - done,
+                              static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<long>(done);
+}
+
 constexpr CnetOsTable kDefaults = {
-    osOpenFile,        osCloseFile,   osWriteFile,    osLockFile,    osAccess,
-    osRename,          osRemove,      osSleepMs,      osNow,         osLocalTime,
-    osOpenStream,      osCloseStream, osReadStream,   osWriteStream, osSeekStream,
-    osTellStream,      osStreamSize,  osReadStreamAt, osIsFileAt,    osSyncStream,
-    osSyncDirectoryOf, osLink,
+    osOpenFile,        osCloseFile,   osWriteFile,    osLockFile,     osAccess,
+    osRename,          osRemove,      osSleepMs,      osNow,          osLocalTime,
+    osOpenStream,      osCloseStream, osReadStream,   osWriteStream,  osSeekStream,
+    osTellStream,      osStreamSize,  osReadStreamAt, osIsFileAt,     osSyncStream,
+    osSyncDirectoryOf, osLink,        osIdentify,     osIdentifyOpen, osReadAt,
 };
 
 CnetOsTable gTable = kDefaults;

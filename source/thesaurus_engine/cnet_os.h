@@ -16,12 +16,23 @@
 #include <cstdio>
 #include <ctime>
 
-// How cnetOs()->openFile opens a file (descriptors are close-on-exec). No mode follows a
-// symbolic link at the path: the open fails with ELOOP instead.
+// How cnetOs()->openFile opens a file (descriptors are close-on-exec). Only CNET_OS_READ_DATA
+// follows a symbolic link at the path; the others fail with ELOOP instead.
 enum CnetOpenMode : int {
   CNET_OS_READ = 1,          // read-only
   CNET_OS_READ_WRITE = 2,    // read and write
   CNET_OS_CREATE_WRITE = 3,  // write-only, created when absent, truncated
+  CNET_OS_READ_DATA = 4,     // read-only, the file a link at the path leads to
+};
+
+// What tells one file from another, and a file from itself after a change: a file replaced by
+// a rename has another inode, one rewritten in place another size or modification time.
+struct CnetFileIdentity {
+  uint64_t device;
+  uint64_t inode;
+  uint64_t size;
+  int64_t modifiedNs;  // modification time, nanoseconds since the epoch
+  bool operator==(const CnetFileIdentity&) const = default;
 };
 
 // Lock kinds of cnetOs()->lockFile; the lock never blocks.
@@ -62,6 +73,12 @@ struct CnetOsTable {
   int (*syncDirectoryOf)(const char* path);
   // Gives the file at from a second name to (link(2)): 0 or -1.
   int (*link)(const char* from, const char* to);
+  // The identity of the file at path (stat(2)), or of an open file (fstat(2)): 0 or -1.
+  int (*identify)(const char* path, CnetFileIdentity* out);
+  int (*identifyOpen)(int fd, CnetFileIdentity* out);
+  // Reads at an offset of an open file (pread(2), repeated until size or the end of the file):
+  // bytes read, or -1.
+  long (*readAt)(int fd, void* data, size_t size, uint64_t offset);
 };
 
 // The table in use; entries may be replaced (see above).

@@ -12,7 +12,7 @@ bool cnetHeadFits(const CNETCTL* ctl, const CNETHEAD* head, CNETSTATUS* status) 
     cnetFailFile(status, CNET_INTEGRITY, kCnetErrHeadWords, ctl->files[0].path);
     return false;
   }
-  if (groupBytes > ctl->files[2].size) {
+  if (ctl->files[2].reader != nullptr && groupBytes > ctl->files[2].size) {
     cnetFailFile(status, CNET_INTEGRITY, kCnetErrHeadGroups, ctl->files[2].path);
     return false;
   }
@@ -51,7 +51,7 @@ bool CnetReadSession::exists(uint32_t notExistErrcode) {
   return false;
 }
 
-bool CnetReadSession::open() {
+bool CnetReadSession::open(unsigned files) {
   cnetLock(exec_, CNET_LOCK_READ, name_, directories_, handles_, flags_, status_);
   if (cnetFailed(status_)) return false;
   locked_ = true;
@@ -60,7 +60,7 @@ bool CnetReadSession::open() {
     return false;
   }
   opened_ = true;
-  cnetOpen(&ctl_, "rb", status_);
+  cnetOpenForReading(&ctl_, files, status_);
   if (cnetFailed(status_)) return false;
   cnetReadHead(&ctl_, &head_, status_);
   if (cnetFailed(status_)) return false;

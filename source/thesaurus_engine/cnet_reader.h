@@ -20,7 +20,8 @@ constexpr uint32_t kCnetErrHeadGroups = 4391;    // group count beyond the "grf"
 constexpr uint32_t kCnetErrHeadCodePage = 4392;  // code page byte not 1 to 36
 
 // CNET_INTEGRITY with `errcode` when the header's counts or code page cannot belong to the open
-// set ctl (whose file sizes cnetOpen measured). Returns true when the header fits.
+// set ctl (whose file sizes cnetOpen measured; the group count is checked only when the group
+// records are open). Returns true when the header fits.
 bool cnetHeadFits(const CNETCTL* ctl, const CNETHEAD* head, CNETSTATUS* status);
 
 class CnetReadSession {
@@ -36,9 +37,10 @@ class CnetReadSession {
   // that lacks some of its files may be in the middle of a replacement: it is checked again by
   // open() under the read lock, and reported as CNET_INTEGRITY 4304 only if it is still partial.
   bool exists(uint32_t notExistErrcode);
-  // Takes the read lock, opens the set and reads and checks the header. False on failure (the
-  // status says why); close() still releases what was taken.
-  bool open();
+  // Takes the read lock, opens the files of the set named by the bits of `files` (all four by
+  // default; a lookup reads only the word files) and reads and checks the header. False on
+  // failure (the status says why); close() still releases what was taken.
+  bool open(unsigned files = 0xF);
   // Closes the set and releases the lock. After a failure both are released with a scratch
   // status, so the first error stays.
   void close();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cnet_dict.h"
 #include "cnet_reader.h"
 #include "cnet_relset.h"
 #include "cnet_status.h"
@@ -315,7 +316,7 @@ extern "C" THES_EXPORT void zolCNETrefer(void** searchContext, const char* name,
   }
   CnetReadSession session(nullptr, name, directories, status);
   if (!session.exists(kErrNotExist)) return;
-  if (session.open() && checkRequest(session, term, *condition, status)) {
+  if (session.open(kCnetWordFiles) && checkRequest(session, term, *condition, status)) {
     Lookup lookup(session, *condition, *result, status);
     if (term == nullptr) {
       lookup.topTerms();

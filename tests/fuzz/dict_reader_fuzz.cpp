@@ -34,7 +34,9 @@
 #include <string>
 #include <vector>
 
+#include "cnet_os_cache.h"
 #include "thesaurus_engine/cnet.h"
+#include "zol_index_cache.h"
 
 namespace {
 
@@ -238,7 +240,10 @@ class Damage {
   std::string* f_;
 };
 
+// Descriptors held open, but for the files the library keeps open between calls.
 int openDescriptors() {
+  cnetReadCacheClear();
+  zol::clearIndexCache();
   int n = 0;
   for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
     (void)e;

@@ -99,6 +99,15 @@ const CnetOsTable kInjecting = {
     [](const char* from, const char* to) {
       return shouldFail(OsCall::kLink) ? -1 : real().link(from, to);
     },
+    [](const char* path, CnetFileIdentity* out) {
+      return shouldFail(OsCall::kIdentify) ? -1 : real().identify(path, out);
+    },
+    [](int fd, CnetFileIdentity* out) {
+      return shouldFail(OsCall::kIdentifyOpen) ? -1 : real().identifyOpen(fd, out);
+    },
+    [](int fd, void* data, size_t size, uint64_t offset) {
+      return shouldFail(OsCall::kReadAt) ? -1L : real().readAt(fd, data, size, offset);
+    },
 };
 
 }  // namespace

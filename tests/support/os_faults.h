@@ -28,6 +28,9 @@ enum class OsCall {
   kSyncStream,
   kSyncDirectory,
   kLink,
+  kIdentify,
+  kIdentifyOpen,
+  kReadAt,
   kCount
 };
 

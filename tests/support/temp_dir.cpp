@@ -1,5 +1,8 @@
 #include "support/temp_dir.h"
 
+#include "cnet_os_cache.h"
+#include "zol_index_cache.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -10,7 +13,13 @@ namespace fs = std::filesystem;
 
 namespace testsupport {
 
+void dropCachedFiles() {
+  cnetReadCacheClear();
+  zol::clearIndexCache();
+}
+
 int openDescriptorCount() {
+  dropCachedFiles();
   return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
                                         std::filesystem::directory_iterator{}));
 }

@@ -41,8 +41,13 @@ long fileSize(const std::string& path);
 // prefix followed by n in decimal ("w" and 12 give "w12"), for the names of generated words.
 std::string numbered(const char* prefix, long long n);
 
-// The number of descriptors this process holds open, to find leaks.
+// The number of descriptors this process holds open, to find leaks. The files the library keeps
+// open between calls are let go first.
 int openDescriptorCount();
+
+// Lets go of the files the library keeps open between calls (its caches of dictionary files
+// and word index files).
+void dropCachedFiles();
 
 // The message zolCNETgetMessage gives for a status (code page 34).
 std::string statusText(const CNETSTATUS& status);
