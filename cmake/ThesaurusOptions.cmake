@@ -8,6 +8,14 @@ if(THESAURUS_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(THESAURUS_TSAN)
+  if(THESAURUS_SANITIZE)
+    message(FATAL_ERROR "THESAURUS_TSAN and THESAURUS_SANITIZE exclude each other")
+  endif()
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer -O1)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # The warnings of the project's own code; call this on each target we build. They become errors
 # only under THESAURUS_WARNINGS_AS_ERRORS, so that a user's build never fails on a warning of a
 # compiler or flag set we have not tried.

@@ -12,7 +12,7 @@ namespace {
 // the entries it needs), once it has been unchanged for a second: modification times advance in
 // coarse steps, and a copy taken a second after the last change cannot miss a later one.
 constexpr uint32_t kLoadAfterUses = 2;
-constexpr int64_t kSettledNs = 1000000000;
+constexpr int64_t kDefaultSettledNs = 1000000000;
 
 int64_t nowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -46,10 +46,11 @@ class IndexCache {
     return use(files_.back());
   }
 
-  void setLimits(size_t files, uint64_t bytes) {
+  void setLimits(size_t files, uint64_t bytes, int64_t settledNs) {
     std::lock_guard<std::mutex> hold(mutex_);
     maxFiles_ = files;
     maxBytes_ = bytes;
+    settledNs_ = settledNs;
     while (!files_.empty() && (files_.size() > maxFiles_ || bytes_ > maxBytes_)) {
       drop(leastRecentlyUsed(false));
     }
@@ -67,7 +68,7 @@ class IndexCache {
     c.lastUse = ++clock_;
     const uint64_t size = c.file->size();
     if (++c.uses >= kLoadAfterUses && c.loadedBytes == 0 && size <= maxBytes_ &&
-        nowNs() - (c.file->id().mtimeSec * 1000000000 + c.file->id().mtimeNsec) >= kSettledNs) {
+        nowNs() - (c.file->id().mtimeSec * 1000000000 + c.file->id().mtimeNsec) >= settledNs_) {
       std::shared_ptr<IndexFile> keep = c.file;  // drop() below may move c
       while (bytes_ + size > maxBytes_) {
         const size_t victim = leastRecentlyUsed(true);
@@ -106,6 +107,7 @@ class IndexCache {
   std::vector<Cached> files_;
   size_t maxFiles_ = 32;
   uint64_t maxBytes_ = uint64_t{128} << 20;
+  int64_t settledNs_ = kDefaultSettledNs;
   uint64_t bytes_ = 0;
   uint64_t clock_ = 0;
 };
@@ -122,8 +124,8 @@ std::shared_ptr<IndexFile> openCachedIndex(const std::string& path, const FileId
   return cache().open(path, id, status);
 }
 
-void setIndexCacheLimits(size_t files, uint64_t bytes) {
-  cache().setLimits(files, bytes);
+void setIndexCacheLimits(size_t files, uint64_t bytes, int64_t settledNs) {
+  cache().setLimits(files, bytes, settledNs);
 }
 
 void clearIndexCache() {

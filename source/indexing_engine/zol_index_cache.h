@@ -24,8 +24,9 @@ namespace zol {
 std::shared_ptr<IndexFile> openCachedIndex(const std::string& path, const FileId& id,
                                            ZOLSTATUS* status);
 
-// Bounds of the cache: files held open and bytes held in memory (defaults 32 files, 128 MiB).
-void setIndexCacheLimits(size_t files, uint64_t bytes);
+// Bounds of the cache: files held open and bytes held in memory (defaults 32 files, 128 MiB),
+// and how long a file must have been unchanged before it is copied (default one second).
+void setIndexCacheLimits(size_t files, uint64_t bytes, int64_t settledNs = 1000000000);
 
 // Drops every cached file; files still in use stay open until their users let go.
 void clearIndexCache();

@@ -8,7 +8,9 @@
 #include <cstring>
 
 #include "cnet_def_syntax.h"
+#include "cnet_dict.h"
 #include "cnet_reader.h"
+#include "cnet_refer.h"
 #include "cnet_status.h"
 #include "thesaurus_engine/cnet.h"
 
@@ -122,15 +124,9 @@ class TextBuilder {
 template <typename Entry>
 class Expansion {
  public:
-  Expansion(CNETEXPCTX* ctx, CnetReadSession& session, const char* name, const char* directories,
-            const CNETCOND& cond, uint32_t base, CNETSTATUS* status)
-      : ctx_(ctx),
-        session_(session),
-        name_(name),
-        directories_(directories),
-        cond_(cond),
-        base_(base),
-        status_(status) {}
+  Expansion(CNETEXPCTX* ctx, CnetReadSession& session, const CNETCOND& cond, uint32_t base,
+            CNETSTATUS* status)
+      : ctx_(ctx), session_(session), cond_(cond), base_(base), status_(status) {}
   ~Expansion() {
     std::free(work_);
     std::free(ranges_);
@@ -277,7 +273,8 @@ class Expansion {
     term.weight = 100;
     CNETRESULT result{ctx_->results + fill_, 0};
     CNETSTATUS st{};
-    zolCNETrefer(&ctx_->searchContext, name_, directories_, &term, &cond_, 0, &result, &st);
+    // On the session this expansion opened: one existence check, lock and open for all terms.
+    cnetReferOnSession(session_, &ctx_->searchContext, &term, cond_, result, &st);
     if (st.retcode == CNET_NOT_FOUND) return true;
     if (st.retcode != 0) {
       *status_ = st;
@@ -387,8 +384,6 @@ class Expansion {
 
   CNETEXPCTX* ctx_;
   CnetReadSession& session_;
-  const char* name_;
-  const char* directories_;
   const CNETCOND& cond_;
   uint32_t base_;
   CNETSTATUS* status_;
@@ -428,9 +423,9 @@ bool checkRequest(const char* name, const char* directories, const ZOLSEARCHCOND
 
 // Converts the condition and expands it in the form its form byte selects; fills out and the
 // context on success.
-void expand(CNETEXPCTX* ctx, CnetReadSession& session, const char* name, const char* directories,
-            const ZOLSEARCHCOND& condition, const CNETCOND& lookup, ZOLSEARCHCOND* out,
-            CNETEXPSUMMARY** summary, CNETSTATUS* status) {
+void expand(CNETEXPCTX* ctx, CnetReadSession& session, const ZOLSEARCHCOND& condition,
+            const CNETCOND& lookup, ZOLSEARCHCOND* out, CNETEXPSUMMARY** summary,
+            CNETSTATUS* status) {
   const bool mixed = condition.form == 5 || condition.form == 6;
   void* handle = nullptr;
   ZOLSEARCHCOND converted{};
@@ -446,13 +441,13 @@ void expand(CNETEXPCTX* ctx, CnetReadSession& session, const char* name, const c
   if (!cnetFailed(status)) {
     bool ok = false;
     if (mixed) {
-      Expansion<ZOLMIXTERM> e(ctx, session, name, directories, lookup, kMixedBase, status);
+      Expansion<ZOLMIXTERM> e(ctx, session, lookup, kMixedBase, status);
       ok = e.run(converted.mixTerms, converted.mixTermCount, converted.mixConditionText,
                  &ctx->mixTerms);
       count = e.count();
       omitted = e.omitted();
     } else {
-      Expansion<ZOLTERM> e(ctx, session, name, directories, lookup, kPlainBase, status);
+      Expansion<ZOLTERM> e(ctx, session, lookup, kPlainBase, status);
       ok = e.run(converted.terms, converted.termCount, converted.conditionText, &ctx->terms);
       count = e.count();
       omitted = e.omitted();
@@ -517,8 +512,8 @@ extern "C" THES_EXPORT void zolCNETexpandSearchCond(
   if (!checkRequest(name, directories, condition, lookup, options, reserved, out, status)) return;
 
   CnetReadSession session(nullptr, name, directories, status);
-  if (session.exists(kErrNotExist) && session.open()) {
-    expand(ctx, session, name, directories, *condition, *lookup, out, summary, status);
+  if (session.exists(kErrNotExist) && session.open(kCnetWordFiles)) {
+    expand(ctx, session, *condition, *lookup, out, summary, status);
   }
   session.close();
   if (cnetFailed(status)) {

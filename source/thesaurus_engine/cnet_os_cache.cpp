@@ -36,7 +36,7 @@ constexpr uint32_t kContentAfterOpens = 2;
 // Only the content of a file unchanged for a second is copied. Modification times advance in
 // coarse steps, so a file rewritten in place twice within one step could keep its identity; a
 // copy taken a second after the last change cannot miss a later one, which gets a later time.
-constexpr int64_t kSettledNs = 1000000000;
+constexpr int64_t kDefaultSettledNs = 1000000000;
 
 int64_t nowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -81,10 +81,11 @@ class ReadCache {
     return f;
   }
 
-  void setLimits(size_t files, uint64_t bytes) {
+  void setLimits(size_t files, uint64_t bytes, int64_t settledNs) {
     std::lock_guard<std::mutex> hold(mutex_);
     maxFiles_ = files;
     maxBytes_ = bytes;
+    settledNs_ = settledNs;
     while (files_.size() > maxFiles_ || (bytes_ > maxBytes_ && !files_.empty())) {
       detach(leastRecentlyUsed(nullptr, false));
     }
@@ -134,7 +135,7 @@ class ReadCache {
   bool reserveContent(CnetReadFile* f) {
     if (f->content.load(std::memory_order_relaxed) != nullptr || f->loading ||
         f->opens < kContentAfterOpens || f->id.size == 0 || f->id.size > maxBytes_ ||
-        nowNs() - f->id.modifiedNs < kSettledNs) {
+        nowNs() - f->id.modifiedNs < settledNs_) {
       return false;
     }
     while (bytes_ + f->id.size > maxBytes_) {
@@ -191,6 +192,7 @@ class ReadCache {
   std::vector<CnetReadFile*> files_;
   size_t maxFiles_ = 64;
   uint64_t maxBytes_ = uint64_t{256} << 20;
+  int64_t settledNs_ = kDefaultSettledNs;
   uint64_t bytes_ = 0;  // content held or being copied
   uint64_t clock_ = 0;
 };
@@ -229,8 +231,8 @@ bool cnetReadFileResident(const CnetReadFile* file) {
   return file->content.load(std::memory_order_acquire) != nullptr;
 }
 
-void cnetReadCacheSetLimits(size_t files, uint64_t bytes) {
-  cache().setLimits(files, bytes);
+void cnetReadCacheSetLimits(size_t files, uint64_t bytes, int64_t settledNs) {
+  cache().setLimits(files, bytes, settledNs);
 }
 
 void cnetReadCacheClear() {

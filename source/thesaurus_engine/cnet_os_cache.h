@@ -39,8 +39,9 @@ bool cnetReadFileResident(const CnetReadFile* file);
 
 // Bounds of the cache: files held open and bytes of content held in memory. The defaults are 64
 // files and 256 MiB; a file whose content would not fit is read from the file. Lowering them
-// takes effect at the next open.
-void cnetReadCacheSetLimits(size_t files, uint64_t bytes);
+// takes effect at once. settledNs is how long a file must have been unchanged before its
+// content is copied (default one second; tests that replace files by renames may lower it).
+void cnetReadCacheSetLimits(size_t files, uint64_t bytes, int64_t settledNs = 1000000000);
 
 // Drops every cached file; files still in use stay open until released.
 void cnetReadCacheClear();

@@ -6,6 +6,7 @@
 
 #include "cnet_dict.h"
 #include "cnet_reader.h"
+#include "cnet_refer.h"
 #include "cnet_relset.h"
 #include "cnet_status.h"
 #include "thesaurus_engine/cnet.h"
@@ -316,15 +317,22 @@ extern "C" THES_EXPORT void zolCNETrefer(void** searchContext, const char* name,
   }
   CnetReadSession session(nullptr, name, directories, status);
   if (!session.exists(kErrNotExist)) return;
-  if (session.open(kCnetWordFiles) && checkRequest(session, term, *condition, status)) {
-    Lookup lookup(session, *condition, *result, status);
-    if (term == nullptr) {
-      lookup.topTerms();
-    } else {
-      lookup.related(searchContext, *term);
-    }
+  if (session.open(kCnetWordFiles)) {
+    cnetReferOnSession(session, searchContext, term, *condition, *result, status);
   }
   session.close();
+}
+
+void cnetReferOnSession(CnetReadSession& session, void** searchContext, const CNETTERM* term,
+                        const CNETCOND& condition, CNETRESULT& result, CNETSTATUS* status) {
+  result.count = 0;
+  if (!checkRequest(session, term, condition, status)) return;
+  Lookup lookup(session, condition, result, status);
+  if (term == nullptr) {
+    lookup.topTerms();
+  } else {
+    lookup.related(searchContext, *term);
+  }
 }
 
 extern "C" THES_EXPORT void zolCNETrefer_Release(void** searchContext, CNETSTATUS* status) {

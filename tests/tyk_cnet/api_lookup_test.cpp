@@ -3,9 +3,11 @@
 // that outlive their lists, and many lookups (good and failing) without a leak.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/dict_model.h"
@@ -194,6 +196,44 @@ TEST_F(ApiLookup, SameEntriesAsTheEngineForEachSetting) {
   ASSERT_EQ(tykThesaurusLookupSetTermLimit(handle_, 100), 0);
   ASSERT_EQ(tykThesaurusLookupSetStrength(handle_, 0), 0);
   compareAll(some);
+}
+
+// Threads, each with a lookup object of its own, on this dictionary and on a second one at
+// once: every answer is the one a single thread gets. The test of the caches' thread safety; the
+// ThreadSanitizer build (THESAURUS_TSAN) runs it.
+TEST_F(ApiLookup, LookupObjectsInThreadsAnswerAsOneThreadDoes) {
+  ASSERT_OK(testsupport::compileFile(dir_->path(), "copy", dir_->file("thes.def")));
+  ASSERT_EQ(tykThesaurusLookupSetRelationTypes(handle_, 0xF0), 0);
+  ASSERT_EQ(tykThesaurusLookupSetDepth(handle_, 2), 0);
+  std::vector<Answer> expected;
+  for (const std::string& word : *words_)
+    expected.push_back(api(handle_, &word));
+  std::atomic<int> mismatches{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      TykClErrorInfo info;
+      TykClContext context(info);
+      TykClThesaurus* handle = nullptr;
+      if (tykHandleNewThesaurusLookup(dir_->c_str(), t % 2 ? "copy" : "thes", 1208, 100, &handle,
+                                      &context) != 0 ||
+          tykThesaurusLookupSetRelationTypes(handle, 0xF0) != 0 ||
+          tykThesaurusLookupSetDepth(handle, 2) != 0) {
+        ++mismatches;
+        return;
+      }
+      for (int round = 0; round < 3; ++round) {
+        for (size_t i = 0; i < words_->size(); ++i) {
+          const Answer a = api(handle, &(*words_)[i]);
+          if (a.retcode != 0 || a.entries != expected[i].entries) ++mismatches;
+        }
+      }
+      tykHandleDeleteThesaurusLookup(&handle);
+    });
+  }
+  for (std::thread& th : threads)
+    th.join();
+  EXPECT_EQ(mismatches.load(), 0);
 }
 
 TEST_F(ApiLookup, TruncatedLookupsAndTopTerms) {
