@@ -95,15 +95,22 @@ typedef struct CNETEXEC {
 
 #define CNET_FILES 4 /* word records, word data, group records, group data */
 
-/* One file of a set. */
+/* A dictionary file opened for reading, shared through the engine's cache of open files. */
+typedef struct CnetReadFile CnetReadFile;
+
+/* One file of a set: a stream when the set is opened for writing, a shared read-only file when
+ * it is opened for reading; both null when closed. */
 typedef struct CNETFILE {
-  FILE* fp;                  /* null when closed */
+  FILE* fp;                  /* the stream of a set opened for writing */
   uint32_t position;         /* where the next sequential read or write goes */
   uint32_t end;              /* size measured by cnetPointEndSetSize, else 0 */
-  uint8_t lastOp;            /* 'R' after a read, 'W' after a write, 'P' after a positioned
-                                read that left the stream where it was, 0 after an error */
+  uint8_t lastOp;            /* 'R' after a read, 'W' after a write, 0 after open or an error */
   uint64_t size;             /* bytes of the file when opened for reading, else no limit */
   char path[CNET_PATH_SIZE]; /* full path */
+  CnetReadFile* reader;      /* the file of a set opened for reading */
+  uint8_t* ahead;            /* bytes read ahead of sequential reads (owned), or null */
+  uint32_t aheadOffset;      /* file offset of ahead[0] */
+  uint32_t aheadLength;      /* bytes in ahead */
 } CNETFILE;
 
 typedef struct CNETCTL {
