@@ -6,6 +6,11 @@
 // dictionary at two sizes. All in one run; every figure is the median of the repetitions.
 //
 //   refer_bench [--repeat R] [--samples S] [--occurrences N] [--vocabulary V] [--dir D]
+//               [--calls N]
+//
+// With --calls N it only builds the dictionary, writes the sample terms to <dir>/samples.txt
+// and makes N depth-1 lookups without a context cell, for counting their system calls
+// (strace -c with N = 0 and N = 1000, the difference divided by 1000).
 //
 // The three traversals are checked against each other: every sample must give the same
 // entries (text, depth, strength, parent) in all of them.
@@ -292,6 +297,7 @@ int main(int argc, char** argv) {
   size_t sampleCount = 2000;
   uint64_t occurrences = 1000000, vocabulary = 800000;
   std::string dir = "/tmp/refer_bench";
+  long calls = -1;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string opt = argv[i];
     if (opt == "--repeat") repeat = std::atoi(argv[i + 1]);
@@ -299,6 +305,7 @@ int main(int argc, char** argv) {
     if (opt == "--occurrences") occurrences = std::strtoull(argv[i + 1], nullptr, 10);
     if (opt == "--vocabulary") vocabulary = std::strtoull(argv[i + 1], nullptr, 10);
     if (opt == "--dir") dir = argv[i + 1];
+    if (opt == "--calls") calls = std::atol(argv[i + 1]);
   }
   const uint32_t words =
       benchsupport::buildSynthetic(kName, dir + "/full", occurrences, vocabulary);
@@ -316,6 +323,18 @@ int main(int argc, char** argv) {
   for (size_t i = 0; i < sampleCount; ++i) {
     const std::string& t = graph.texts[i * graph.texts.size() / sampleCount];
     if (!t.empty()) samples.push_back(t);
+  }
+  if (calls >= 0) {
+    FILE* out = std::fopen((dir + "/samples.txt").c_str(), "w");
+    if (out == nullptr) return 1;
+    for (const std::string& s : samples)
+      std::fprintf(out, "%s\n", s.c_str());
+    std::fclose(out);
+    std::vector<CNETRESENT> buffer(kMaxTerms);
+    for (long i = 0; i < calls; ++i)
+      engineLookup(full, nullptr, samples[static_cast<size_t>(i) % samples.size()], 1, &buffer,
+                   nullptr);
+    return 0;
   }
   std::printf("dictionary: %u words (half size: %u), %zu sample terms, term limit %u, %d runs\n",
               words, halfWords, samples.size(), kMaxTerms, repeat);
@@ -352,12 +371,13 @@ int main(int argc, char** argv) {
     zolCNETrefer_Release(&cell, &st);
     std::printf(
         "depth %d: %.1f results per lookup, %zu mismatches\n"
-        "  engine, no context cell   %10.0f lookups/s\n"
-        "  engine, reused context    %10.0f lookups/s\n"
-        "  sqlite                    %10.0f lookups/s   engine (reused) / sqlite = %.2f\n"
-        "  in-memory std::vector     %10.0f lookups/s   in-memory / engine (reused) = %.2f\n",
+        "  engine, no context cell   %10.0f lookups/s   time / in-memory = %.2f, / sqlite = %.2f\n"
+        "  engine, reused context    %10.0f lookups/s   time / in-memory = %.2f, / sqlite = %.2f\n"
+        "  sqlite                    %10.0f lookups/s\n"
+        "  in-memory std::vector     %10.0f lookups/s\n",
         depth, static_cast<double>(results) / static_cast<double>(samples.size()), mismatches,
-        fresh, reused, sqlite, reused / sqlite, memory, memory / reused);
+        fresh, memory / fresh, sqlite / fresh, reused, memory / reused, sqlite / reused, sqlite,
+        memory);
   }
 
   // Expansion of a 5-term query, context kept between expansions.
