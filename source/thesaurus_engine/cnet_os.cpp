@@ -10,13 +10,37 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <string>
 #include <thread>
+#include <unordered_map>
 
 namespace {
 
 constexpr size_t kWriteBuffer = 64 * 1024;
+
+// The buffers given to open streams, by stream, so that closing a stream frees its buffer.
+// Process-wide; an entry lives exactly as long as its stream is open.
+std::mutex gBufferLock;
+std::unordered_map<FILE*, char*>& streamBuffers() {
+  static auto* buffers = new std::unordered_map<FILE*, char*>();  // outlives every stream
+  return *buffers;
+}
+
+// Takes the buffer of a stream out of the table (null when it has none). Called while the
+// stream is still open, so that no other stream can have its address yet.
+char* takeStreamBuffer(FILE* stream) {
+  std::lock_guard<std::mutex> hold(gBufferLock);
+  auto& buffers = streamBuffers();
+  auto it = buffers.find(stream);
+  if (it == buffers.end()) return nullptr;
+  char* buffer = it->second;
+  buffers.erase(it);
+  return buffer;
+}
 
 int osOpenFile(const char* path, int mode) {
   switch (mode) {
@@ -94,13 +118,16 @@ FILE* osOpenStream(const char* path, const char* mode) {
     ::__fsetlocking(stream, FSETLOCKING_BYCALLER);
     // Files written are written front to back: a larger buffer saves system calls. Files
     // read keep the default, since lookups read a few bytes here and there.
-    if (std::strchr(mode, 'w') != nullptr) ::setvbuf(stream, nullptr, _IOFBF, kWriteBuffer);
+    if (std::strchr(mode, 'w') != nullptr) cnetOsBufferStream(stream, kWriteBuffer);
   }
   return stream;
 }
 
 int osCloseStream(FILE* stream) {
-  return ::fclose(stream);
+  char* buffer = takeStreamBuffer(stream);
+  const int rc = ::fclose(stream);
+  std::free(buffer);
+  return rc;
 }
 
 size_t osReadStream(void* data, size_t size, FILE* stream) {
@@ -155,4 +182,25 @@ CnetOsTable* cnetOs() {
 
 const CnetOsTable& cnetOsDefaults() {
   return kDefaults;
+}
+
+bool cnetOsBufferStream(FILE* stream, size_t size) {
+  char* buffer = static_cast<char*>(std::malloc(size));
+  if (buffer == nullptr) return false;
+  {
+    std::lock_guard<std::mutex> hold(gBufferLock);
+    try {
+      auto [it, added] = streamBuffers().emplace(stream, buffer);
+      if (!added) {
+        std::free(buffer);  // the stream has its buffer already
+        return true;
+      }
+    } catch (const std::bad_alloc&) {
+      std::free(buffer);
+      return false;
+    }
+  }
+  if (::setvbuf(stream, buffer, _IOFBF, size) == 0) return true;
+  std::free(takeStreamBuffer(stream));
+  return false;
 }

@@ -58,4 +58,10 @@ CnetOsTable* cnetOs();
 // The POSIX implementations, for restoring the table.
 const CnetOsTable& cnetOsDefaults();
 
+// Gives a stream opened with openStream a buffer of its own of size bytes (stdio ignores a
+// size given without a buffer), freed by the default closeStream after the stream is closed.
+// Call before the first read or write. Returns false, and the stream keeps its default buffer,
+// when memory or stdio refuses. Streams write front to back and scans read through it.
+bool cnetOsBufferStream(FILE* stream, size_t size);
+
 #endif  // THESAURUS_ENGINE_CNET_OS_H
