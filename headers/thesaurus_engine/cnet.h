@@ -296,6 +296,9 @@ typedef struct DEFCTL {
   uint32_t textSize;      /* bytes allocated */
   uint32_t textUsed;      /* bytes in use */
   uint8_t codePage;       /* code page number */
+  char* input;            /* bytes read ahead from the file, when it is read */
+  uint32_t inputNext;     /* the next byte of input to take */
+  uint32_t inputEnd;      /* bytes in input */
 } DEFCTL;
 
 /* ---- Temporary files of the compiler ------------------------------------------------------ */
