@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cnet_console.h"
+#include "cnet_relset.h"
 #include "cnet_status.h"
 #include "cnet_tmp.h"
 
@@ -114,7 +115,9 @@ void readDefinition(Compile& c) {
   cnetDefClose(def.get(), nullptr);
 }
 
-// Step 2a: word ids by first appearance, from the occurrences sorted by word.
+// Step 2a: word ids by first appearance, from the occurrences sorted by word. The sorted
+// serials land all over the entry array: they are handled in batches whose entries are
+// prefetched first, so that the cache misses overlap.
 void assignWordIds(Compile& c) {
   cnetTmpOpen(c.tmp.get(), 'S', c.status);
   c.info = allocate<CNETENTINFO>(c.entryCount);
@@ -122,40 +125,65 @@ void assignWordIds(Compile& c) {
     cnetFail(c.status, CNET_NO_MEMORY, kErrInfo);
     return;
   }
+  CNETENTINFO* info = c.info.get();
   for (uint32_t s = 0; s < c.entryCount; ++s)
-    c.info[s].firstSerial = kNone;
-  char text[CNET_WORD_MAX], previous[CNET_WORD_MAX];
-  uint32_t previousLength = 0, currentFirst = kNone;
-  for (;;) {
-    uint32_t serial = 0, length = 0;
-    uint8_t strength = 0;
-    REL rel{};
-    cnetTmpReadSorted(c.tmp.get(), &serial, text, &length, &strength, &rel, c.status);
-    if (c.failed() || length == 0) break;
-    if (serial >= c.entryCount || c.info[serial].firstSerial != kNone) {
-      cnetFail(c.status, CNET_UNEXPECTED, kErrSerial);
-      break;
+    info[s].firstSerial = kNone;
+  struct Pending {
+    uint32_t serial, first;
+    uint8_t strength;
+    REL rel;
+  };
+  constexpr uint32_t kBatch = 32;
+  Pending batch[kBatch];
+  uint32_t pending = 0;
+  bool clash = false;  // a serial out of range or met twice
+  auto store = [&] {
+    for (uint32_t i = 0; i < pending; ++i) {
+      const Pending& p = batch[i];
+      CNETENTINFO& in = info[p.serial];
+      clash = clash || in.firstSerial != kNone;
+      in.firstSerial = p.first;
+      in.strength = p.strength;
+      in.zero = 0;
+      in.rel = p.rel;
     }
+    pending = 0;
+  };
+  char previous[CNET_WORD_MAX];
+  uint32_t previousLength = 0, currentFirst = kNone;
+  const CNETTMPREC* rec;
+  const char* text;
+  while (!clash && cnetTmpNextSorted(c.tmp.get(), &rec, &text, c.status)) {
+    const uint32_t length = rec->length;
     if (length != previousLength || std::memcmp(text, previous, length) != 0) {
-      currentFirst = serial;
+      currentFirst = rec->serial;
       std::memcpy(previous, text, length);
       previousLength = length;
     }
-    CNETENTINFO& in = c.info[serial];
-    in.firstSerial = currentFirst;
-    in.strength = strength;
-    in.zero = 0;
-    in.rel = rel;
+    if (rec->serial >= c.entryCount) {
+      clash = true;
+      break;
+    }
+    __builtin_prefetch(&info[rec->serial], 1);
+    batch[pending++] = Pending{rec->serial, currentFirst, rec->strength, rec->rel};
+    if (pending == kBatch) store();
   }
+  store();
   cnetTmpClose(c.tmp.get(), nullptr);
+  if (clash) cnetFail(c.status, CNET_UNEXPECTED, kErrSerial);
   if (c.failed()) return;
+  // An occurrence takes the id of its word's first occurrence, which lies anywhere before it:
+  // that entry is prefetched a few occurrences ahead.
+  constexpr uint32_t kAhead = 16;
   for (uint32_t s = 0; s < c.entryCount; ++s) {
-    CNETENTINFO& in = c.info[s];
+    if (s + kAhead < c.entryCount && info[s + kAhead].firstSerial < c.entryCount)
+      __builtin_prefetch(&info[info[s + kAhead].firstSerial]);
+    CNETENTINFO& in = info[s];
     if (in.firstSerial == kNone || in.firstSerial > s) {
       cnetFail(c.status, CNET_UNEXPECTED, kErrSerial);
       return;
     }
-    in.wordId = in.firstSerial == s ? c.wordCount++ : c.info[in.firstSerial].wordId;
+    in.wordId = in.firstSerial == s ? c.wordCount++ : info[in.firstSerial].wordId;
   }
 }
 
@@ -170,9 +198,91 @@ inline uint64_t relationKey(const CNETRELENT& r) {
          r.strength;
 }
 
+// A block's memberships for the search of equivalent blocks, with the key of its first one:
+// ordered as cnetWrdGrpGrpIdCmp orders group runs, compared inline.
+struct BlockRun {
+  uint64_t firstKey;
+  uint32_t count;
+  uint32_t block;
+  const CNETWRDGRP* first;
+};
+
+// cnetWrdGrpGrpCmp of two runs of kept blocks: by count, then membership by membership.
+inline int compareRuns(const BlockRun& a, const BlockRun& b) {
+  if (a.count != b.count) return a.count < b.count ? -1 : 1;
+  if (a.count == 0) return 0;
+  if (a.firstKey != b.firstKey) return a.firstKey < b.firstKey ? -1 : 1;
+  for (uint32_t i = 1; i < a.count; ++i) {
+    const uint64_t ka = membershipKey(a.first[i]), kb = membershipKey(b.first[i]);
+    if (ka != kb) return ka < kb ? -1 : 1;
+  }
+  return 0;
+}
+
+// Sorts the memberships as cnetWrdGrpIdCmp orders them: by word id, REL id, REL category, then
+// group, with those of dropped blocks at the end. They come in block order, so groups ascend:
+// a stable radix sort by word id keeps each word's memberships in group order, and only words
+// whose memberships are not yet in REL order need a sort of their own.
+bool sortMemberships(Compile& c) {
+  const uint32_t n = c.entryCount;
+  auto other = allocate<CNETWRDGRP>(n);
+  if (!other) {
+    cnetFail(c.status, CNET_NO_MEMORY, kErrMemberships);
+    return false;
+  }
+  CNETWRDGRP* from = c.memberships.get();
+  CNETWRDGRP* to = other.get();
+  // The dropped ones go to the end at once.
+  uint32_t kept = 0, tail = n;
+  for (uint32_t i = 0; i < n; ++i) {
+    if (from[i].group != kNone) ++kept;
+  }
+  tail = kept;
+  uint32_t front = 0;
+  for (uint32_t i = 0; i < n; ++i)
+    (from[i].group != kNone ? to[front++] : to[tail++]) = from[i];
+  std::swap(from, to);
+  constexpr uint32_t kBits = 11;
+  constexpr uint32_t kDigits = 1u << kBits;
+  uint32_t counts[kDigits];
+  const uint64_t largest = c.wordCount == 0 ? 0 : c.wordCount - 1;
+  for (uint32_t shift = 0; shift == 0 || (largest >> shift) != 0; shift += kBits) {
+    std::fill(counts, counts + kDigits, 0u);
+    for (uint32_t i = 0; i < kept; ++i)
+      ++counts[(from[i].wordId >> shift) & (kDigits - 1)];
+    uint32_t sum = 0;
+    for (uint32_t& d : counts) {
+      const uint32_t here = d;
+      d = sum;
+      sum += here;
+    }
+    for (uint32_t i = 0; i < kept; ++i)
+      to[counts[(from[i].wordId >> shift) & (kDigits - 1)]++] = from[i];
+    std::memcpy(to + kept, from + kept, sizeof(CNETWRDGRP) * (n - kept));
+    std::swap(from, to);
+  }
+  for (uint32_t m = 0; m < kept;) {
+    uint32_t end = m + 1;
+    bool ordered = true;
+    for (; end < kept && from[end].wordId == from[m].wordId; ++end) {
+      ordered = ordered && membershipKey(from[end - 1]) <= membershipKey(from[end]);
+    }
+    if (!ordered) {
+      std::sort(from + m, from + end, [](const CNETWRDGRP& a, const CNETWRDGRP& b) {
+        const uint64_t ka = membershipKey(a), kb = membershipKey(b);
+        return ka != kb ? ka < kb : a.group < b.group;
+      });
+    }
+    m = end;
+  }
+  if (from != c.memberships.get()) std::swap(c.memberships, other);
+  c.membershipCount = kept;
+  return true;
+}
+
 // Step 2b: memberships per block, equivalent blocks dropped, group ids given.
 void dropDuplicateBlocks(Compile& c) {
-  auto runs = allocate<CNETGRPRUN>(c.blockCount);
+  auto runs = allocate<BlockRun>(c.blockCount);
   if (!runs) {
     cnetFail(c.status, CNET_NO_MEMORY, kErrRuns);
     return;
@@ -187,25 +297,28 @@ void dropDuplicateBlocks(Compile& c) {
     const CNETBLOCK& block = c.blocks[b];
     uint64_t count = uint64_t{block.memberCount} + block.relCount;
     if (uint64_t{block.firstSerial} + count > c.entryCount || block.firstSerial != made) break;
-    runs[b] = CNETGRPRUN{b, static_cast<uint32_t>(count), &c.memberships[made]};
+    CNETWRDGRP* first = &c.memberships[made];
     for (uint32_t t = block.firstSerial; t < block.firstSerial + count; ++t) {
       c.memberships[made++] = CNETWRDGRP{c.info[t].wordId, b, c.info[t].rel, {0, 0}};
     }
+    runs[b] =
+        BlockRun{count > 0 ? membershipKey(*first) : 0, static_cast<uint32_t>(count), b, first};
   }
   if (made != c.entryCount) {
     cnetFail(c.status, CNET_UNEXPECTED, kErrMembershipCount);
     return;
   }
-  std::sort(runs.get(), runs.get() + c.blockCount, [](const CNETGRPRUN& a, const CNETGRPRUN& b) {
-    return cnetWrdGrpGrpIdCmp(&a, &b) < 0;
+  std::sort(runs.get(), runs.get() + c.blockCount, [](const BlockRun& a, const BlockRun& b) {
+    const int order = compareRuns(a, b);
+    return order != 0 ? order < 0 : a.block < b.block;
   });
-  uint32_t dropped = 0, droppedMemberships = 0;
+  uint32_t dropped = 0;
   for (uint32_t b = 0; b < c.blockCount; ++b)
     c.blocks[b].duplicateOf = kNone;
-  const CNETGRPRUN* kept = c.blockCount > 0 ? &runs[0] : nullptr;
+  const BlockRun* kept = c.blockCount > 0 ? &runs[0] : nullptr;
   for (uint32_t i = 1; i < c.blockCount; ++i) {
-    const CNETGRPRUN& run = runs[i];
-    if (cnetWrdGrpGrpCmp(&run, kept) != 0) {
+    const BlockRun& run = runs[i];
+    if (compareRuns(run, *kept) != 0) {
       kept = &run;
       continue;
     }
@@ -214,10 +327,10 @@ void dropDuplicateBlocks(Compile& c) {
               static_cast<unsigned long>(c.blocks[run.block].headLine),
               static_cast<unsigned long>(c.blocks[kept->block].headLine));
     c.blocks[run.block].duplicateOf = kept->block;
+    CNETWRDGRP* first = c.memberships.get() + c.blocks[run.block].firstSerial;
     for (uint32_t k = 0; k < run.count; ++k)
-      run.first[k].group = kNone;
+      first[k].group = kNone;
     ++dropped;
-    droppedMemberships += run.count;
   }
   runs.reset();
   if (dropped > 0) {
@@ -239,40 +352,42 @@ void dropDuplicateBlocks(Compile& c) {
     for (uint32_t b = 0; b < c.blockCount; ++b)
       c.blocks[b].groupId = b;
   }
-  // Records of dropped blocks go to the end; among themselves their order does not matter.
-  std::sort(c.memberships.get(), c.memberships.get() + c.entryCount,
-            [](const CNETWRDGRP& a, const CNETWRDGRP& b) {
-              const bool droppedA = a.group == kNone, droppedB = b.group == kNone;
-              if (droppedA || droppedB) return !droppedA;
-              const uint64_t ka = membershipKey(a), kb = membershipKey(b);
-              return ka != kb ? ka < kb : a.group < b.group;
-            });
-  c.membershipCount = c.entryCount - droppedMemberships;
+  sortMemberships(c);
 }
 
 // The relations that block b gives word w (whose own strength is own), through membership e.
-void addRelations(const Compile& c, const CNETWRDGRP& e, uint32_t w, uint32_t own, CNETRELENT* out,
-                  uint32_t* n) {
+inline void addRelations(const Compile& c, const CNETWRDGRP& e, uint32_t w, uint32_t own,
+                         CNETRELENT* out, uint32_t* n) {
   const CNETBLOCK& b = c.blocks[e.group];
-  uint32_t firstRelation = b.firstSerial + b.memberCount;
-  auto add = [&](uint32_t t, REL rel) {
-    out[(*n)++] = CNETRELENT{c.info[t].wordId, rel, combine(c.info[t].strength, own), 0};
+  const CNETENTINFO* members = c.info.get() + b.firstSerial;
+  const CNETENTINFO* relations = members + b.memberCount;
+  uint32_t k = *n;
+  auto add = [&](const CNETENTINFO& t, REL rel) {
+    out[k++] = CNETRELENT{t.wordId, rel, combine(t.strength, own), 0};
   };
   if (e.rel.category == CNET_CAT_MEMBER) {
     if (b.rel.category != CNET_CAT_NONE) {
-      for (uint32_t t = b.firstSerial; t < firstRelation; ++t) {
-        if (c.info[t].wordId != w) add(t, b.rel);
+      for (uint32_t t = 0; t < b.memberCount; ++t) {
+        if (members[t].wordId != w) add(members[t], b.rel);
       }
     }
-    for (uint32_t t = firstRelation; t < firstRelation + b.relCount; ++t) {
-      REL reverse;
-      cnetRelReverse(&reverse, &c.info[t].rel);
-      add(t, reverse);
-    }
+    for (uint32_t t = 0; t < b.relCount; ++t)
+      add(relations[t], cnetRelReversed(relations[t].rel));
   } else {
-    for (uint32_t t = b.firstSerial; t < firstRelation; ++t)
-      add(t, e.rel);
+    for (uint32_t t = 0; t < b.memberCount; ++t)
+      add(members[t], e.rel);
   }
+  *n = k;
+}
+
+// Memberships are visited in order, but their blocks and the blocks' entries lie anywhere:
+// they are prefetched some memberships ahead, the block record first and its entries later.
+inline void prefetchBlocks(const Compile& c, uint32_t m) {
+  constexpr uint32_t kBlockAhead = 8, kEntriesAhead = 4;
+  if (m + kBlockAhead < c.membershipCount)
+    __builtin_prefetch(&c.blocks[c.memberships[m + kBlockAhead].group]);
+  if (m + kEntriesAhead < c.membershipCount)
+    __builtin_prefetch(&c.info[c.blocks[c.memberships[m + kEntriesAhead].group].firstSerial]);
 }
 
 // Step 3: the words in id order, then the groups, then the header.
@@ -285,6 +400,7 @@ void writeDictionary(Compile& c, CNETHEAD& head) {
     uint32_t end = m;
     uint64_t units = 0;
     while (end < c.membershipCount && c.memberships[end].wordId == c.memberships[m].wordId) {
+      if (end + 8 < c.membershipCount) __builtin_prefetch(&c.blocks[c.memberships[end + 8].group]);
       const CNETBLOCK& b = c.blocks[c.memberships[end].group];
       units += uint64_t{b.memberCount} + b.relCount;
       ++end;
@@ -320,6 +436,7 @@ void writeDictionary(Compile& c, CNETHEAD& head) {
     }
     uint32_t groupCount = 0, relCount = 0;
     for (; pos < c.membershipCount && c.memberships[pos].wordId == w; ++pos) {
+      prefetchBlocks(c, pos);
       const CNETWRDGRP& e = c.memberships[pos];
       groups[groupCount++] = e.group;
       addRelations(c, e, w, uint32_t{in.strength} - 1, rels.get(), &relCount);
@@ -448,20 +565,24 @@ THES_EXPORT void cnetWdvRelCheck(const CNETEXEC* exec, const char* definitionPat
   std::sort(list, list + *count, [](const CNETRELENT& a, const CNETRELENT& b) {
     return relationKey(a) < relationKey(b);
   });
+  // Entries of different targets are neither equal nor inconsistent: the two checks are made
+  // only within a target.
   uint32_t kept = 1;
   for (uint32_t i = 1; i < *count; ++i) {
     const CNETRELENT& last = list[kept - 1];
-    if (cnetWdvRelCmp(&last, &list[i]) == 0) continue;
-    if (cnetWdvRelInvalid(w, &last, &list[i]) != 0) {
-      char display[CNET_WORD_MAX + 1];
-      int32_t displayLength = 0;
-      CNETSTATUS scratch{};
-      cnetZOLunnormalizeWord(codePage, text, static_cast<int32_t>(length), display, CNET_WORD_MAX,
-                             &displayLength, &scratch);
-      if (scratch.retcode == 0) {
-        display[displayLength] = '\0';
-        cnetWarnf(exec, definitionPath,
-                  "zolC706W: Warning: Inconsistent definition of `%s' is found.\n", display);
+    if (last.target == list[i].target) {
+      if (cnetWdvRelCmp(&last, &list[i]) == 0) continue;
+      if (cnetWdvRelInvalid(w, &last, &list[i]) != 0) {
+        char display[CNET_WORD_MAX + 1];
+        int32_t displayLength = 0;
+        CNETSTATUS scratch{};
+        cnetZOLunnormalizeWord(codePage, text, static_cast<int32_t>(length), display, CNET_WORD_MAX,
+                               &displayLength, &scratch);
+        if (scratch.retcode == 0) {
+          display[displayLength] = '\0';
+          cnetWarnf(exec, definitionPath,
+                    "zolC706W: Warning: Inconsistent definition of `%s' is found.\n", display);
+        }
       }
     }
     list[kept++] = list[i];
