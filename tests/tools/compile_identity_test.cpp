@@ -30,10 +30,14 @@ std::string digest(const std::string& bytes) {
   return text;
 }
 
-std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
-  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-  return text;
+std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
+  std::string out;
+  size_t at = 0;
+  for (size_t next = text.find(from); next != std::string::npos; next = text.find(from, at)) {
+    out.append(text, at, next - at).append(to);
+    at = next + from.size();
+  }
+  return out.append(text, at, std::string::npos);
 }
 
 // Compiles <dir>/<name>.def and digests everything it produced; the directory reads "<dir>".
