@@ -127,15 +127,6 @@ void pairRead(CNETTMPPAIR& p, CNETSTATUS* status) {
 
 }  // namespace
 
-void cnetTmpSortMemory(CNETTMPSET* set) {
-  const char* text = set->text;
-  std::sort(set->records, set->records + set->count,
-            [text](const CNETTMPREC& a, const CNETTMPREC& b) {
-              return cnetTmpCompare(text + a.textOffset, a, text + b.textOffset, b) < 0;
-            });
-  set->sorted = 'Y';
-}
-
 bool cnetTmpName(CNETTMPSET* set, const char* directory, const char* name) {
   std::memset(set, 0, sizeof *set);
   bool ok = true;

@@ -57,6 +57,16 @@ inline int cnetTmpCompare(const char* textA, const CNETTMPREC& a, const char* te
   return 0;
 }
 
+// The first 8 bytes of a text as a big-endian number, zero-padded: when the prefixes of two
+// texts differ, they order the texts as cnetTmpCompare does.
+inline uint64_t cnetTmpPrefix(const char* text, uint32_t length) {
+  uint64_t v = 0;
+  const uint32_t n = length < 8 ? length : 8;
+  for (uint32_t i = 0; i < n; ++i)
+    v = (v << 8) | static_cast<uint8_t>(text[i]);
+  return n == 8 ? v : v << (8 * (8 - n));
+}
+
 // Opens a pair for reading ("rb") or writing ("wb"); a pair closed empty is at its end at once
 // and is not opened for reading. Closes the pair's files, keeping their byte counts.
 void cnetTmpPairOpen(CNETTMPPAIR& pair, const char* mode, CNETSTATUS* status);
@@ -65,7 +75,8 @@ void cnetTmpPairClose(CNETTMPPAIR& pair, CNETSTATUS* status);
 void cnetTmpPairWrite(CNETTMPPAIR& pair, const CNETTMPREC& rec, const char* text,
                       CNETSTATUS* status);
 
-// Sorts the memory records (not their texts) into the sort order.
+// Sorts the memory records (not their texts) into the sort order; the sort's scratch memory is
+// kept with the runs (a plain sort serves when there is none).
 void cnetTmpSortMemory(CNETTMPSET* set);
 // Writes the sorted memory as a new run at the end of pair 0 (a flush).
 void cnetTmpWriteRun(CNETTMPSET* set, CNETSTATUS* status);

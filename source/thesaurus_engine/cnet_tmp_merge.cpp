@@ -39,6 +39,13 @@ struct Run {
   uint64_t textBytes;  // bytes of text
 };
 
+// A memory record for sorting: the prefix of its text decides most comparisons.
+struct SortItem {
+  uint64_t prefix;
+  uint32_t serial;
+  uint32_t index;  // of the record in memory
+};
+
 // One input of a merge: a run read through its buffers, or the memory buffer.
 struct Source {
   // The current record; done when the source is used up.
@@ -57,16 +64,6 @@ struct Source {
   uint64_t windowStart;
   uint32_t windowFilled;
 };
-
-// The first 8 bytes of a text as a big-endian number, zero-padded: when two prefixes differ,
-// they order the texts as the full comparison does.
-inline uint64_t prefixOf(const char* text, uint32_t length) {
-  uint64_t v = 0;
-  const uint32_t n = length < 8 ? length : 8;
-  for (uint32_t i = 0; i < n; ++i)
-    v = (v << 8) | static_cast<uint8_t>(text[i]);
-  return n == 8 ? v : v << (8 * (8 - n));
-}
 
 inline bool before(const Source& a, const Source& b) {
   if (a.done) return false;
@@ -92,6 +89,9 @@ struct CNETTMPRUNS {
   uint32_t* scratch;
   char* buffers;
   bool handedOut;  // the winner was handed out and moves on at the next call
+  // Scratch of the memory sort: the items and the records in their new order.
+  SortItem* items;
+  CNETTMPREC* sorted;
 };
 
 namespace {
@@ -170,7 +170,7 @@ bool advance(CNETTMPSET* set, Source& s, CNETSTATUS* status) {
     }
     s.rec = &set->records[set->cursor++];
     s.text = set->text + s.rec->textOffset;
-    s.prefix = prefixOf(s.text, s.rec->length);
+    s.prefix = cnetTmpPrefix(s.text, s.rec->length);
     return true;
   }
   if (s.used == s.buffered) {
@@ -207,7 +207,7 @@ bool advance(CNETTMPSET* set, Source& s, CNETSTATUS* status) {
   }
   s.rec = &rec;
   s.text = s.window + (s.nextText - s.windowStart);
-  s.prefix = prefixOf(s.text, rec.length);
+  s.prefix = cnetTmpPrefix(s.text, rec.length);
   s.nextText += rec.length;
   return true;
 }
@@ -328,6 +328,47 @@ bool cnetTmpLimitMerge(CNETTMPSET* set, uint32_t runs) {
   return true;
 }
 
+void cnetTmpSortMemory(CNETTMPSET* set) {
+  const char* text = set->text;
+  CNETTMPREC* records = set->records;
+  CNETTMPRUNS* r = runsOf(set, nullptr);
+  if (r != nullptr && r->items == nullptr) {
+    r->items = static_cast<SortItem*>(std::malloc(sizeof(SortItem) * kCnetTmpMaxRecords));
+    r->sorted = static_cast<CNETTMPREC*>(std::malloc(sizeof(CNETTMPREC) * kCnetTmpMaxRecords));
+  }
+  if (r == nullptr || r->items == nullptr || r->sorted == nullptr ||
+      set->count > kCnetTmpMaxRecords) {
+    std::sort(records, records + set->count, [text](const CNETTMPREC& a, const CNETTMPREC& b) {
+      return cnetTmpCompare(text + a.textOffset, a, text + b.textOffset, b) < 0;
+    });
+    set->sorted = 'Y';
+    return;
+  }
+  // Items carry the prefix and the serial, so that only texts that share their first 8 bytes
+  // are compared beyond them; then the records are put in the items' order.
+  SortItem* items = r->items;
+  for (uint32_t i = 0; i < set->count; ++i) {
+    const CNETTMPREC& rec = records[i];
+    items[i] = SortItem{cnetTmpPrefix(text + rec.textOffset, rec.length), rec.serial, i};
+  }
+  std::sort(items, items + set->count, [records, text](const SortItem& a, const SortItem& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    const CNETTMPREC& ra = records[a.index];
+    const CNETTMPREC& rb = records[b.index];
+    const uint32_t shorter = std::min(ra.length, rb.length);
+    if (shorter > 8) {
+      const int c = std::memcmp(text + ra.textOffset + 8, text + rb.textOffset + 8, shorter - 8);
+      if (c != 0) return c < 0;
+    }
+    if (ra.length != rb.length) return ra.length < rb.length;
+    return a.serial < b.serial;
+  });
+  for (uint32_t i = 0; i < set->count; ++i)
+    r->sorted[i] = records[items[i].index];
+  std::memcpy(records, r->sorted, sizeof(CNETTMPREC) * set->count);
+  set->sorted = 'Y';
+}
+
 void cnetTmpWriteRun(CNETTMPSET* set, CNETSTATUS* status) {
   if (set->sorted != 'Y') cnetTmpSortMemory(set);
   CNETTMPRUNS* r = runsOf(set, status);
@@ -376,6 +417,8 @@ void cnetTmpEndMerge(CNETTMPSET* set) {
 void cnetTmpFreeRuns(CNETTMPSET* set) {
   if (set->runs == nullptr) return;
   releaseMerge(set->runs);
+  std::free(set->runs->items);
+  std::free(set->runs->sorted);
   std::free(set->runs->runs);
   std::free(set->runs);
   set->runs = nullptr;
