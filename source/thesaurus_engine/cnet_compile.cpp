@@ -2,12 +2,14 @@
 #include "cnet_compile.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
 
 #include "cnet_console.h"
+#include "cnet_os.h"
 #include "cnet_relset.h"
 #include "cnet_status.h"
 #include "cnet_tmp.h"
@@ -37,9 +39,15 @@ struct FreeDeleter {
 template <typename T>
 using Buffer = std::unique_ptr<T[], FreeDeleter>;
 
+// Arrays from 4 MiB on are read and written at random: they get memory that may be backed by
+// huge pages.
 template <typename T>
 Buffer<T> allocate(size_t n) {
-  return Buffer<T>(static_cast<T*>(std::malloc(std::max<size_t>(n, 1) * sizeof(T))));
+  constexpr size_t kLarge = size_t{4} << 20;
+  if (n > SIZE_MAX / sizeof(T)) return Buffer<T>();
+  const size_t bytes = std::max<size_t>(n, 1) * sizeof(T);
+  void* memory = bytes >= kLarge ? cnetOsAllocateLarge(bytes) : std::malloc(bytes);
+  return Buffer<T>(static_cast<T*>(memory));
 }
 
 // Everything the steps hand on to each other.
@@ -193,9 +201,18 @@ void assignWordIds(Compile& c) {
 inline uint64_t membershipKey(const CNETWRDGRP& m) {
   return (uint64_t{m.wordId} << 32) | (uint64_t{m.rel.id} << 24) | (uint64_t{m.rel.category} << 16);
 }
+inline uint64_t relationKey(uint32_t target, REL rel, uint8_t strength) {
+  return (uint64_t{target} << 24) | (uint64_t{rel.category} << 16) | (uint64_t{rel.id} << 8) |
+         strength;
+}
 inline uint64_t relationKey(const CNETRELENT& r) {
-  return (uint64_t{r.target} << 24) | (uint64_t{r.rel.category} << 16) | (uint64_t{r.rel.id} << 8) |
-         r.strength;
+  return relationKey(r.target, r.rel, r.strength);
+}
+// The entry a relation key stands for.
+inline CNETRELENT relationOf(uint64_t key) {
+  return CNETRELENT{static_cast<uint32_t>(key >> 24),
+                    REL{static_cast<uint8_t>(key >> 16), static_cast<uint8_t>(key >> 8)},
+                    static_cast<uint8_t>(key), 0};
 }
 
 // A block's memberships for the search of equivalent blocks, with the key of its first one:
@@ -355,39 +372,114 @@ void dropDuplicateBlocks(Compile& c) {
   sortMemberships(c);
 }
 
-// The relations that block b gives word w (whose own strength is own), through membership e.
+// The relations that block b gives word w (whose own strength is own), through membership e,
+// as relation keys.
 inline void addRelations(const Compile& c, const CNETWRDGRP& e, uint32_t w, uint32_t own,
-                         CNETRELENT* out, uint32_t* n) {
+                         uint64_t* out, uint32_t* n) {
   const CNETBLOCK& b = c.blocks[e.group];
   const CNETENTINFO* members = c.info.get() + b.firstSerial;
   const CNETENTINFO* relations = members + b.memberCount;
   uint32_t k = *n;
-  auto add = [&](const CNETENTINFO& t, REL rel) {
-    out[k++] = CNETRELENT{t.wordId, rel, combine(t.strength, own), 0};
-  };
   if (e.rel.category == CNET_CAT_MEMBER) {
     if (b.rel.category != CNET_CAT_NONE) {
       for (uint32_t t = 0; t < b.memberCount; ++t) {
-        if (members[t].wordId != w) add(members[t], b.rel);
+        if (members[t].wordId != w)
+          out[k++] = relationKey(members[t].wordId, b.rel, combine(members[t].strength, own));
       }
     }
-    for (uint32_t t = 0; t < b.relCount; ++t)
-      add(relations[t], cnetRelReversed(relations[t].rel));
+    for (uint32_t t = 0; t < b.relCount; ++t) {
+      const CNETENTINFO& r = relations[t];
+      out[k++] = relationKey(r.wordId, cnetRelReversed(r.rel), combine(r.strength, own));
+    }
   } else {
     for (uint32_t t = 0; t < b.memberCount; ++t)
-      add(members[t], e.rel);
+      out[k++] = relationKey(members[t].wordId, e.rel, combine(members[t].strength, own));
   }
   *n = k;
+}
+
+// Sorts n keys whose largest possible value is largest: a radix sort for long lists (scratch
+// holds n keys), a plain sort for short ones.
+void sortKeys(uint64_t* keys, uint32_t n, uint64_t* scratch, uint64_t largest) {
+  constexpr uint32_t kLong = 1024;
+  if (n < kLong) {
+    std::sort(keys, keys + n);
+    return;
+  }
+  constexpr uint32_t kBits = 11;
+  constexpr uint32_t kDigits = 1u << kBits;
+  uint32_t counts[kDigits];
+  uint64_t* from = keys;
+  uint64_t* to = scratch;
+  for (uint32_t shift = 0; shift == 0 || (shift < 64 && (largest >> shift) != 0); shift += kBits) {
+    std::fill(counts, counts + kDigits, 0u);
+    for (uint32_t i = 0; i < n; ++i)
+      ++counts[(from[i] >> shift) & (kDigits - 1)];
+    uint32_t sum = 0;
+    for (uint32_t& d : counts) {
+      const uint32_t here = d;
+      d = sum;
+      sum += here;
+    }
+    for (uint32_t i = 0; i < n; ++i)
+      to[counts[(from[i] >> shift) & (kDigits - 1)]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != keys) std::memcpy(keys, from, sizeof(uint64_t) * n);
+}
+
+// Prints zolC706W for the word (in its display form).
+void warnInconsistent(const CNETEXEC* exec, const char* definitionPath, const char* text,
+                      uint32_t length, uint8_t codePage) {
+  char display[CNET_WORD_MAX + 1];
+  int32_t displayLength = 0;
+  CNETSTATUS scratch{};
+  cnetZOLunnormalizeWord(codePage, text, static_cast<int32_t>(length), display, CNET_WORD_MAX,
+                         &displayLength, &scratch);
+  if (scratch.retcode == 0) {
+    display[displayLength] = '\0';
+    cnetWarnf(exec, definitionPath,
+              "zolC706W: Warning: Inconsistent definition of `%s' is found.\n", display);
+  }
+}
+
+// The walk of cnetWdvRelCheck over a sorted list, whose elements entry() turns into relation
+// entries: an entry equal to the last one kept is dropped, one that names the last kept target
+// both higher and lower than word w is kept with zolC706W. Returns the number kept.
+template <typename T, typename Entry>
+uint32_t keepDistinct(T* list, uint32_t count, Entry entry, const CNETEXEC* exec,
+                      const char* definitionPath, uint32_t w, const char* text, uint32_t length,
+                      uint8_t codePage) {
+  if (count == 0) return 0;
+  // Entries of different targets are neither equal nor inconsistent: the two checks are made
+  // only within a target.
+  uint32_t kept = 1;
+  CNETRELENT last = entry(list[0]);
+  for (uint32_t i = 1; i < count; ++i) {
+    const CNETRELENT next = entry(list[i]);
+    if (last.target == next.target) {
+      if (cnetWdvRelCmp(&last, &next) == 0) continue;
+      if (cnetWdvRelInvalid(w, &last, &next) != 0)
+        warnInconsistent(exec, definitionPath, text, length, codePage);
+    }
+    list[kept++] = list[i];
+    last = next;
+  }
+  return kept;
 }
 
 // Memberships are visited in order, but their blocks and the blocks' entries lie anywhere:
 // they are prefetched some memberships ahead, the block record first and its entries later.
 inline void prefetchBlocks(const Compile& c, uint32_t m) {
-  constexpr uint32_t kBlockAhead = 8, kEntriesAhead = 4;
+  constexpr uint32_t kBlockAhead = 32, kEntriesAhead = 16;
   if (m + kBlockAhead < c.membershipCount)
     __builtin_prefetch(&c.blocks[c.memberships[m + kBlockAhead].group]);
-  if (m + kEntriesAhead < c.membershipCount)
-    __builtin_prefetch(&c.info[c.blocks[c.memberships[m + kEntriesAhead].group].firstSerial]);
+  if (m + kEntriesAhead < c.membershipCount) {
+    const CNETBLOCK& b = c.blocks[c.memberships[m + kEntriesAhead].group];
+    const CNETENTINFO* entries = c.info.get() + b.firstSerial;
+    __builtin_prefetch(entries);
+    __builtin_prefetch(entries + b.memberCount + b.relCount - 1);
+  }
 }
 
 // Step 3: the words in id order, then the groups, then the header.
@@ -413,14 +505,17 @@ void writeDictionary(Compile& c, CNETHEAD& head) {
     c.failEmpty();
     return;
   }
+  auto keys = allocate<uint64_t>(maxUnits);
+  auto scratch = allocate<uint64_t>(maxUnits);
   auto rels = allocate<CNETRELENT>(maxUnits);
   auto groups = allocate<uint32_t>(maxGroups);
-  if (!rels || !groups) {
+  if (!keys || !scratch || !rels || !groups) {
     cnetFail(c.status, CNET_NO_MEMORY, kErrWordBuffers);
     return;
   }
   char text[CNET_WORD_MAX + 4];
   uint32_t pos = 0;
+  const uint64_t largestKey = relationKey(c.wordCount - 1, REL{0xFF, 0xFF}, 0xFF);
   for (uint32_t s = 0; c.wordCount > 0 && !c.failed(); ++s) {
     uint32_t length = 0;
     cnetTmpRead(c.tmp.get(), nullptr, text, &length, nullptr, nullptr, c.status);
@@ -439,10 +534,14 @@ void writeDictionary(Compile& c, CNETHEAD& head) {
       prefetchBlocks(c, pos);
       const CNETWRDGRP& e = c.memberships[pos];
       groups[groupCount++] = e.group;
-      addRelations(c, e, w, uint32_t{in.strength} - 1, rels.get(), &relCount);
+      addRelations(c, e, w, uint32_t{in.strength} - 1, keys.get(), &relCount);
     }
-    cnetWdvRelCheck(c.exec, c.definition->path, w, text, length, rels.get(), &relCount,
-                    c.code->codePage);
+    // cnetWdvRelCheck on the relation keys.
+    sortKeys(keys.get(), relCount, scratch.get(), largestKey);
+    relCount = keepDistinct(keys.get(), relCount, relationOf, c.exec, c.definition->path, w, text,
+                            length, c.code->codePage);
+    for (uint32_t i = 0; i < relCount; ++i)
+      rels[i] = relationOf(keys[i]);
     cnetWriteWord(c.work, kNone, groupCount, groups.get(), relCount, rels.get(), text, length,
                   c.status);
     head.maxWordGroups = std::max(head.maxWordGroups, groupCount);
@@ -561,33 +660,12 @@ THES_EXPORT int32_t cnetWrdGrpGrpIdCmp(const void* pa, const void* pb) {
 THES_EXPORT void cnetWdvRelCheck(const CNETEXEC* exec, const char* definitionPath, uint32_t w,
                                  const char* text, uint32_t length, CNETRELENT* list,
                                  uint32_t* count, uint8_t codePage) {
-  if (*count == 0) return;
   std::sort(list, list + *count, [](const CNETRELENT& a, const CNETRELENT& b) {
     return relationKey(a) < relationKey(b);
   });
-  // Entries of different targets are neither equal nor inconsistent: the two checks are made
-  // only within a target.
-  uint32_t kept = 1;
-  for (uint32_t i = 1; i < *count; ++i) {
-    const CNETRELENT& last = list[kept - 1];
-    if (last.target == list[i].target) {
-      if (cnetWdvRelCmp(&last, &list[i]) == 0) continue;
-      if (cnetWdvRelInvalid(w, &last, &list[i]) != 0) {
-        char display[CNET_WORD_MAX + 1];
-        int32_t displayLength = 0;
-        CNETSTATUS scratch{};
-        cnetZOLunnormalizeWord(codePage, text, static_cast<int32_t>(length), display, CNET_WORD_MAX,
-                               &displayLength, &scratch);
-        if (scratch.retcode == 0) {
-          display[displayLength] = '\0';
-          cnetWarnf(exec, definitionPath,
-                    "zolC706W: Warning: Inconsistent definition of `%s' is found.\n", display);
-        }
-      }
-    }
-    list[kept++] = list[i];
-  }
-  *count = kept;
+  *count = keepDistinct(
+      list, *count, [](const CNETRELENT& e) { return e; }, exec, definitionPath, w, text, length,
+      codePage);
 }
 
 }  // extern "C"

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <stdio_ext.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -203,4 +204,14 @@ bool cnetOsBufferStream(FILE* stream, size_t size) {
   if (::setvbuf(stream, buffer, _IOFBF, size) == 0) return true;
   std::free(takeStreamBuffer(stream));
   return false;
+}
+
+void* cnetOsAllocateLarge(size_t bytes) {
+  constexpr size_t kHugePage = size_t{2} << 20;
+  if (bytes > SIZE_MAX - kHugePage) return nullptr;
+  const size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  void* memory = std::aligned_alloc(kHugePage, rounded);
+  // Only a hint: without huge pages the memory serves as it is.
+  if (memory != nullptr) ::madvise(memory, rounded, MADV_HUGEPAGE);
+  return memory;
 }

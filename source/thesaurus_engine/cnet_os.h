@@ -64,4 +64,10 @@ const CnetOsTable& cnetOsDefaults();
 // when memory or stdio refuses. Streams write front to back and scans read through it.
 bool cnetOsBufferStream(FILE* stream, size_t size);
 
+// Memory for a large array that is read and written at random (the compiler's entry and
+// membership arrays): aligned to 2 MiB and marked so that the system may back it with huge
+// pages, which saves most address translation misses. Null when out of memory; std::free
+// releases it.
+void* cnetOsAllocateLarge(size_t bytes);
+
 #endif  // THESAURUS_ENGINE_CNET_OS_H
