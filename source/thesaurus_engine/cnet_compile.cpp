@@ -27,7 +27,6 @@ constexpr uint32_t kErrMemberships = 4113;
 constexpr uint32_t kErrMembershipCount = 4114;
 constexpr uint32_t kErrWordBuffers = 4115;
 constexpr uint32_t kErrNoRun = 4116;
-constexpr uint32_t kErrGroupBuffer = 4117;
 // A serial out of order: the work files are not what was written.
 constexpr uint32_t kErrSerial = 4119;
 constexpr uint32_t kEmptyDefinition = 1;
@@ -64,7 +63,11 @@ struct Compile {
   uint32_t blockCount = 0;
   uint32_t blockCapacity = 0;
   uint32_t entryCount = 0;  // N occurrences
-  Buffer<CNETENTINFO> info;
+  // What step 2 learns of each occurrence, by serial, in the 8 bytes of a group entry: word id
+  // (while ids are given: the serial of the word's first occurrence), strength and REL; and a
+  // bit per occurrence that is its word's first.
+  Buffer<CNETGROUPENT> entries;
+  Buffer<uint64_t> firsts;
   uint32_t wordCount = 0;  // W
   Buffer<CNETWRDGRP> memberships;
   uint32_t membershipCount = 0;  // M
@@ -72,6 +75,7 @@ struct Compile {
   ~Compile() { std::free(blocks); }
 
   bool failed() const { return cnetFailed(status); }
+  bool isFirst(uint32_t s) const { return (firsts[s / 64] >> (s % 64)) & 1; }
   void failEmpty() { cnetFailFile(status, CNET_INPUT, kEmptyDefinition, definition->path); }
 };
 
@@ -128,14 +132,15 @@ void readDefinition(Compile& c) {
 // prefetched first, so that the cache misses overlap.
 void assignWordIds(Compile& c) {
   cnetTmpOpen(c.tmp.get(), 'S', c.status);
-  c.info = allocate<CNETENTINFO>(c.entryCount);
-  if (!c.info) {
+  c.entries = allocate<CNETGROUPENT>(c.entryCount);
+  c.firsts = allocate<uint64_t>(c.entryCount / 64 + 1);
+  if (!c.entries || !c.firsts) {
     cnetFail(c.status, CNET_NO_MEMORY, kErrInfo);
     return;
   }
-  CNETENTINFO* info = c.info.get();
+  CNETGROUPENT* entries = c.entries.get();
   for (uint32_t s = 0; s < c.entryCount; ++s)
-    info[s].firstSerial = kNone;
+    entries[s].word = kNone;
   struct Pending {
     uint32_t serial, first;
     uint8_t strength;
@@ -148,12 +153,9 @@ void assignWordIds(Compile& c) {
   auto store = [&] {
     for (uint32_t i = 0; i < pending; ++i) {
       const Pending& p = batch[i];
-      CNETENTINFO& in = info[p.serial];
-      clash = clash || in.firstSerial != kNone;
-      in.firstSerial = p.first;
-      in.strength = p.strength;
-      in.zero = 0;
-      in.rel = p.rel;
+      CNETGROUPENT& e = entries[p.serial];
+      clash = clash || e.word != kNone;
+      e = CNETGROUPENT{p.first, p.strength, 0, p.rel};
     }
     pending = 0;
   };
@@ -172,7 +174,7 @@ void assignWordIds(Compile& c) {
       clash = true;
       break;
     }
-    __builtin_prefetch(&info[rec->serial], 1);
+    __builtin_prefetch(&entries[rec->serial], 1);
     batch[pending++] = Pending{rec->serial, currentFirst, rec->strength, rec->rel};
     if (pending == kBatch) store();
   }
@@ -180,18 +182,24 @@ void assignWordIds(Compile& c) {
   cnetTmpClose(c.tmp.get(), nullptr);
   if (clash) cnetFail(c.status, CNET_UNEXPECTED, kErrSerial);
   if (c.failed()) return;
-  // An occurrence takes the id of its word's first occurrence, which lies anywhere before it:
-  // that entry is prefetched a few occurrences ahead.
+  // An occurrence takes the id of its word's first occurrence, which lies anywhere before it
+  // and has its id already: that entry is prefetched a few occurrences ahead.
   constexpr uint32_t kAhead = 16;
+  std::memset(c.firsts.get(), 0, sizeof(uint64_t) * (c.entryCount / 64 + 1));
   for (uint32_t s = 0; s < c.entryCount; ++s) {
-    if (s + kAhead < c.entryCount && info[s + kAhead].firstSerial < c.entryCount)
-      __builtin_prefetch(&info[info[s + kAhead].firstSerial]);
-    CNETENTINFO& in = info[s];
-    if (in.firstSerial == kNone || in.firstSerial > s) {
+    if (s + kAhead < c.entryCount && entries[s + kAhead].word < s + kAhead)
+      __builtin_prefetch(&entries[entries[s + kAhead].word]);
+    CNETGROUPENT& e = entries[s];
+    if (e.word == kNone || e.word > s) {
       cnetFail(c.status, CNET_UNEXPECTED, kErrSerial);
       return;
     }
-    in.wordId = in.firstSerial == s ? c.wordCount++ : info[in.firstSerial].wordId;
+    if (e.word == s) {
+      c.firsts[s / 64] |= uint64_t{1} << (s % 64);
+      e.word = c.wordCount++;
+    } else {
+      e.word = entries[e.word].word;
+    }
   }
 }
 
@@ -316,7 +324,7 @@ void dropDuplicateBlocks(Compile& c) {
     if (uint64_t{block.firstSerial} + count > c.entryCount || block.firstSerial != made) break;
     CNETWRDGRP* first = &c.memberships[made];
     for (uint32_t t = block.firstSerial; t < block.firstSerial + count; ++t) {
-      c.memberships[made++] = CNETWRDGRP{c.info[t].wordId, b, c.info[t].rel, {0, 0}};
+      c.memberships[made++] = CNETWRDGRP{c.entries[t].word, b, c.entries[t].rel, {0, 0}};
     }
     runs[b] =
         BlockRun{count > 0 ? membershipKey(*first) : 0, static_cast<uint32_t>(count), b, first};
@@ -377,23 +385,23 @@ void dropDuplicateBlocks(Compile& c) {
 inline void addRelations(const Compile& c, const CNETWRDGRP& e, uint32_t w, uint32_t own,
                          uint64_t* out, uint32_t* n) {
   const CNETBLOCK& b = c.blocks[e.group];
-  const CNETENTINFO* members = c.info.get() + b.firstSerial;
-  const CNETENTINFO* relations = members + b.memberCount;
+  const CNETGROUPENT* members = c.entries.get() + b.firstSerial;
+  const CNETGROUPENT* relations = members + b.memberCount;
   uint32_t k = *n;
   if (e.rel.category == CNET_CAT_MEMBER) {
     if (b.rel.category != CNET_CAT_NONE) {
       for (uint32_t t = 0; t < b.memberCount; ++t) {
-        if (members[t].wordId != w)
-          out[k++] = relationKey(members[t].wordId, b.rel, combine(members[t].strength, own));
+        if (members[t].word != w)
+          out[k++] = relationKey(members[t].word, b.rel, combine(members[t].strength, own));
       }
     }
     for (uint32_t t = 0; t < b.relCount; ++t) {
-      const CNETENTINFO& r = relations[t];
-      out[k++] = relationKey(r.wordId, cnetRelReversed(r.rel), combine(r.strength, own));
+      const CNETGROUPENT& r = relations[t];
+      out[k++] = relationKey(r.word, cnetRelReversed(r.rel), combine(r.strength, own));
     }
   } else {
     for (uint32_t t = 0; t < b.memberCount; ++t)
-      out[k++] = relationKey(members[t].wordId, e.rel, combine(members[t].strength, own));
+      out[k++] = relationKey(members[t].word, e.rel, combine(members[t].strength, own));
   }
   *n = k;
 }
@@ -476,7 +484,7 @@ inline void prefetchBlocks(const Compile& c, uint32_t m) {
     __builtin_prefetch(&c.blocks[c.memberships[m + kBlockAhead].group]);
   if (m + kEntriesAhead < c.membershipCount) {
     const CNETBLOCK& b = c.blocks[c.memberships[m + kEntriesAhead].group];
-    const CNETENTINFO* entries = c.info.get() + b.firstSerial;
+    const CNETGROUPENT* entries = c.entries.get() + b.firstSerial;
     __builtin_prefetch(entries);
     __builtin_prefetch(entries + b.memberCount + b.relCount - 1);
   }
@@ -492,7 +500,8 @@ void writeDictionary(Compile& c, CNETHEAD& head) {
     uint32_t end = m;
     uint64_t units = 0;
     while (end < c.membershipCount && c.memberships[end].wordId == c.memberships[m].wordId) {
-      if (end + 8 < c.membershipCount) __builtin_prefetch(&c.blocks[c.memberships[end + 8].group]);
+      if (end + 32 < c.membershipCount)
+        __builtin_prefetch(&c.blocks[c.memberships[end + 32].group]);
       const CNETBLOCK& b = c.blocks[c.memberships[end].group];
       units += uint64_t{b.memberCount} + b.relCount;
       ++end;
@@ -520,9 +529,9 @@ void writeDictionary(Compile& c, CNETHEAD& head) {
     uint32_t length = 0;
     cnetTmpRead(c.tmp.get(), nullptr, text, &length, nullptr, nullptr, c.status);
     if (c.failed() || length == 0 || s >= c.entryCount) break;
-    const CNETENTINFO& in = c.info[s];
-    if (in.firstSerial != s) continue;
-    uint32_t w = in.wordId;
+    if (!c.isFirst(s)) continue;
+    const CNETGROUPENT& in = c.entries[s];
+    const uint32_t w = in.word;
     while (pos < c.membershipCount && c.memberships[pos].wordId < w)
       ++pos;
     if (pos >= c.membershipCount || c.memberships[pos].wordId != w) {
@@ -550,27 +559,14 @@ void writeDictionary(Compile& c, CNETHEAD& head) {
   }
   if (c.failed()) return;
 
-  uint32_t maxEntries = 0;
-  for (uint32_t b = 0; b < c.blockCount; ++b) {
-    maxEntries = std::max(maxEntries, c.blocks[b].memberCount + c.blocks[b].relCount);
-  }
-  auto entries = allocate<CNETGROUPENT>(maxEntries);
-  if (!entries) {
-    cnetFail(c.status, CNET_NO_MEMORY, kErrGroupBuffer);
-    return;
-  }
+  // The entries of a block lie back to back in the entry array, as its group entries.
   for (uint32_t b = 0; b < c.blockCount && !c.failed(); ++b) {
     const CNETBLOCK& block = c.blocks[b];
-    uint32_t count = block.memberCount + block.relCount;
-    for (uint32_t k = 0; k < count; ++k) {
-      const CNETENTINFO& in = c.info[block.firstSerial + k];
-      entries[k] = CNETGROUPENT{in.wordId, in.strength, 0, in.rel};
-    }
     CNETGROUPREC rec{};
     rec.memberCount = block.memberCount;
     rec.relCount = block.relCount;
     rec.rel = block.rel;
-    cnetWriteGroup(c.work, &rec, entries.get(), c.status);
+    cnetWriteGroup(c.work, &rec, c.entries.get() + block.firstSerial, c.status);
     head.maxGroupMembers = std::max(head.maxGroupMembers, block.memberCount);
     head.maxGroupRels = std::max(head.maxGroupRels, block.relCount);
   }
