@@ -97,6 +97,27 @@ void cnetTmpPairWrite(CNETTMPPAIR& p, const CNETTMPREC& in, const char* text, CN
   p.textBytes += rec.length;
 }
 
+void cnetTmpPairWriteBlock(CNETTMPPAIR& p, CNETTMPREC* recs, uint32_t count, const char* text,
+                           uint32_t textBytes, CNETSTATUS* status) {
+  if (p.textBytes + textBytes > UINT32_MAX) {
+    cnetFailFile(status, CNET_WRITE, kErrWriteText, p.textName);
+    return;
+  }
+  for (uint32_t i = 0; i < count; ++i)
+    recs[i].textOffset += static_cast<uint32_t>(p.textBytes);
+  const size_t recordBytes = sizeof(CNETTMPREC) * count;
+  if (cnetOs()->writeStream(recs, recordBytes, p.index) != recordBytes) {
+    cnetFailFile(status, CNET_WRITE, kErrWriteRecord, p.indexName);
+    return;
+  }
+  if (cnetOs()->writeStream(text, textBytes, p.text) != textBytes) {
+    cnetFailFile(status, CNET_WRITE, kErrWriteText, p.textName);
+    return;
+  }
+  p.indexBytes += recordBytes;
+  p.textBytes += textBytes;
+}
+
 namespace {
 
 // Reads the next record of a pair into its current record; at the end sets end to 'Y'.

@@ -75,6 +75,11 @@ void cnetTmpPairClose(CNETTMPPAIR& pair, CNETSTATUS* status);
 void cnetTmpPairWrite(CNETTMPPAIR& pair, const CNETTMPREC& rec, const char* text,
                       CNETSTATUS* status);
 
+// Appends count records and their texts at once: the records' text offsets, relative to text,
+// become offsets in the pair's text file.
+void cnetTmpPairWriteBlock(CNETTMPPAIR& pair, CNETTMPREC* recs, uint32_t count, const char* text,
+                           uint32_t textBytes, CNETSTATUS* status);
+
 // Sorts the memory records (not their texts) into the sort order; the sort's scratch memory is
 // kept with the runs (a plain sort serves when there is none).
 void cnetTmpSortMemory(CNETTMPSET* set);

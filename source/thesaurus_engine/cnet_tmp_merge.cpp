@@ -89,9 +89,11 @@ struct CNETTMPRUNS {
   uint32_t* scratch;
   char* buffers;
   bool handedOut;  // the winner was handed out and moves on at the next call
-  // Scratch of the memory sort: the items and the records in their new order.
+  // Scratch of the memory sort: the items and the records in their new order; the texts of a
+  // run gathered in its order.
   SortItem* items;
   CNETTMPREC* sorted;
+  char* staged;
 };
 
 namespace {
@@ -381,11 +383,25 @@ void cnetTmpWriteRun(CNETTMPSET* set, CNETSTATUS* status) {
     if (cnetFailed(status)) return;
   }
   Run run{out.indexBytes, set->count, out.textBytes, 0};
-  for (uint32_t i = 0; i < set->count; ++i) {
-    const CNETTMPREC& rec = set->records[i];
-    cnetTmpPairWrite(out, rec, set->text + rec.textOffset, status);
-    if (cnetFailed(status)) return;
+  if (r->staged == nullptr) r->staged = static_cast<char*>(std::malloc(kCnetTmpMaxText));
+  if (r->staged != nullptr && set->textUsed <= kCnetTmpMaxText) {
+    // The texts are gathered in sorted order, then records and texts go out in one write each.
+    // The memory is emptied after a flush, so its records may take their offsets in the run.
+    uint32_t used = 0;
+    for (uint32_t i = 0; i < set->count; ++i) {
+      CNETTMPREC& rec = set->records[i];
+      std::memcpy(r->staged + used, set->text + rec.textOffset, rec.length);
+      rec.textOffset = used;
+      used += rec.length;
+    }
+    cnetTmpPairWriteBlock(out, set->records, set->count, r->staged, used, status);
+  } else {
+    for (uint32_t i = 0; i < set->count && !cnetFailed(status); ++i) {
+      const CNETTMPREC& rec = set->records[i];
+      cnetTmpPairWrite(out, rec, set->text + rec.textOffset, status);
+    }
   }
+  if (cnetFailed(status)) return;
   run.textBytes = out.textBytes - run.text;
   addRun(r, run, status);
 }
@@ -419,6 +435,7 @@ void cnetTmpFreeRuns(CNETTMPSET* set) {
   releaseMerge(set->runs);
   std::free(set->runs->items);
   std::free(set->runs->sorted);
+  std::free(set->runs->staged);
   std::free(set->runs->runs);
   std::free(set->runs);
   set->runs = nullptr;
