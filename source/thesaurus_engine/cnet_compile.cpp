@@ -227,6 +227,7 @@ inline CNETRELENT relationOf(uint64_t key) {
 // ordered as cnetWrdGrpGrpIdCmp orders group runs, compared inline.
 struct BlockRun {
   uint64_t firstKey;
+  uint64_t secondKey;  // of the second membership; 0 for a block of one
   uint32_t count;
   uint32_t block;
   const CNETWRDGRP* first;
@@ -237,68 +238,61 @@ inline int compareRuns(const BlockRun& a, const BlockRun& b) {
   if (a.count != b.count) return a.count < b.count ? -1 : 1;
   if (a.count == 0) return 0;
   if (a.firstKey != b.firstKey) return a.firstKey < b.firstKey ? -1 : 1;
-  for (uint32_t i = 1; i < a.count; ++i) {
+  if (a.secondKey != b.secondKey) return a.secondKey < b.secondKey ? -1 : 1;
+  for (uint32_t i = 2; i < a.count; ++i) {
     const uint64_t ka = membershipKey(a.first[i]), kb = membershipKey(b.first[i]);
     if (ka != kb) return ka < kb ? -1 : 1;
   }
   return 0;
 }
 
+// One stable counting pass of a radix sort: count records from `from` to `to` by the digit
+// that digitOf gives (below digits); counts has room for digits.
+template <typename DigitOf>
+void radixPass(const CNETWRDGRP* from, CNETWRDGRP* to, uint32_t n, uint32_t* counts,
+               uint32_t digits, DigitOf digitOf) {
+  std::fill(counts, counts + digits, 0u);
+  for (uint32_t i = 0; i < n; ++i)
+    ++counts[digitOf(from[i])];
+  uint32_t sum = 0;
+  for (uint32_t d = 0; d < digits; ++d) {
+    const uint32_t here = counts[d];
+    counts[d] = sum;
+    sum += here;
+  }
+  for (uint32_t i = 0; i < n; ++i)
+    to[counts[digitOf(from[i])]++] = from[i];
+}
+
 // Sorts the memberships as cnetWrdGrpIdCmp orders them: by word id, REL id, REL category, then
-// group, with those of dropped blocks at the end. They come in block order, so groups ascend:
-// a stable radix sort by word id keeps each word's memberships in group order, and only words
-// whose memberships are not yet in REL order need a sort of their own.
+// group, with those of dropped blocks at the end. They come in block order, so groups ascend,
+// and a stable radix sort, first by REL and then by word id, gives that order.
 bool sortMemberships(Compile& c) {
   const uint32_t n = c.entryCount;
+  constexpr uint32_t kRelDigits = 1u << 16;
+  constexpr uint32_t kBits = 11;
+  constexpr uint32_t kWordDigits = 1u << kBits;
   auto other = allocate<CNETWRDGRP>(n);
-  if (!other) {
+  auto counts = allocate<uint32_t>(kRelDigits);
+  if (!other || !counts) {
     cnetFail(c.status, CNET_NO_MEMORY, kErrMemberships);
     return false;
   }
   CNETWRDGRP* from = c.memberships.get();
   CNETWRDGRP* to = other.get();
-  // The dropped ones go to the end at once.
-  uint32_t kept = 0, tail = n;
+  // The dropped ones go to the end at once, in any order: step 3 reads only the others.
+  uint32_t kept = 0;
   for (uint32_t i = 0; i < n; ++i) {
-    if (from[i].group != kNone) ++kept;
+    if (from[i].group != kNone) from[kept++] = from[i];
   }
-  tail = kept;
-  uint32_t front = 0;
-  for (uint32_t i = 0; i < n; ++i)
-    (from[i].group != kNone ? to[front++] : to[tail++]) = from[i];
+  radixPass(from, to, kept, counts.get(), kRelDigits,
+            [](const CNETWRDGRP& m) { return (uint32_t{m.rel.id} << 8) | m.rel.category; });
   std::swap(from, to);
-  constexpr uint32_t kBits = 11;
-  constexpr uint32_t kDigits = 1u << kBits;
-  uint32_t counts[kDigits];
   const uint64_t largest = c.wordCount == 0 ? 0 : c.wordCount - 1;
   for (uint32_t shift = 0; shift == 0 || (largest >> shift) != 0; shift += kBits) {
-    std::fill(counts, counts + kDigits, 0u);
-    for (uint32_t i = 0; i < kept; ++i)
-      ++counts[(from[i].wordId >> shift) & (kDigits - 1)];
-    uint32_t sum = 0;
-    for (uint32_t& d : counts) {
-      const uint32_t here = d;
-      d = sum;
-      sum += here;
-    }
-    for (uint32_t i = 0; i < kept; ++i)
-      to[counts[(from[i].wordId >> shift) & (kDigits - 1)]++] = from[i];
-    std::memcpy(to + kept, from + kept, sizeof(CNETWRDGRP) * (n - kept));
+    radixPass(from, to, kept, counts.get(), kWordDigits,
+              [shift](const CNETWRDGRP& m) { return (m.wordId >> shift) & (kWordDigits - 1); });
     std::swap(from, to);
-  }
-  for (uint32_t m = 0; m < kept;) {
-    uint32_t end = m + 1;
-    bool ordered = true;
-    for (; end < kept && from[end].wordId == from[m].wordId; ++end) {
-      ordered = ordered && membershipKey(from[end - 1]) <= membershipKey(from[end]);
-    }
-    if (!ordered) {
-      std::sort(from + m, from + end, [](const CNETWRDGRP& a, const CNETWRDGRP& b) {
-        const uint64_t ka = membershipKey(a), kb = membershipKey(b);
-        return ka != kb ? ka < kb : a.group < b.group;
-      });
-    }
-    m = end;
   }
   if (from != c.memberships.get()) std::swap(c.memberships, other);
   c.membershipCount = kept;
@@ -327,7 +321,8 @@ void dropDuplicateBlocks(Compile& c) {
       c.memberships[made++] = CNETWRDGRP{c.entries[t].word, b, c.entries[t].rel, {0, 0}};
     }
     runs[b] =
-        BlockRun{count > 0 ? membershipKey(*first) : 0, static_cast<uint32_t>(count), b, first};
+        BlockRun{count > 0 ? membershipKey(first[0]) : 0, count > 1 ? membershipKey(first[1]) : 0,
+                 static_cast<uint32_t>(count), b, first};
   }
   if (made != c.entryCount) {
     cnetFail(c.status, CNET_UNEXPECTED, kErrMembershipCount);
