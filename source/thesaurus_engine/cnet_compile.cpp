@@ -159,16 +159,21 @@ void assignWordIds(Compile& c) {
     }
     pending = 0;
   };
+  // The previous word: its length, its first 8 bytes as a number and the rest of its text.
   char previous[CNET_WORD_MAX];
   uint32_t previousLength = 0, currentFirst = kNone;
+  uint64_t previousPrefix = 0;
   const CNETTMPREC* rec;
   const char* text;
   while (!clash && cnetTmpNextSorted(c.tmp.get(), &rec, &text, c.status)) {
     const uint32_t length = rec->length;
-    if (length != previousLength || std::memcmp(text, previous, length) != 0) {
+    const uint64_t prefix = cnetTmpPrefix(text, length);
+    if (length != previousLength || prefix != previousPrefix ||
+        (length > 8 && std::memcmp(text + 8, previous + 8, length - 8) != 0)) {
       currentFirst = rec->serial;
-      std::memcpy(previous, text, length);
       previousLength = length;
+      previousPrefix = prefix;
+      if (length > 8) std::memcpy(previous + 8, text + 8, length - 8);
     }
     if (rec->serial >= c.entryCount) {
       clash = true;
@@ -184,7 +189,7 @@ void assignWordIds(Compile& c) {
   if (c.failed()) return;
   // An occurrence takes the id of its word's first occurrence, which lies anywhere before it
   // and has its id already: that entry is prefetched a few occurrences ahead.
-  constexpr uint32_t kAhead = 16;
+  constexpr uint32_t kAhead = 64;
   std::memset(c.firsts.get(), 0, sizeof(uint64_t) * (c.entryCount / 64 + 1));
   for (uint32_t s = 0; s < c.entryCount; ++s) {
     if (s + kAhead < c.entryCount && entries[s + kAhead].word < s + kAhead)
