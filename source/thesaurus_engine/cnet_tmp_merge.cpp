@@ -52,6 +52,7 @@ struct Source {
   const CNETTMPREC* rec;
   const char* text;
   uint64_t prefix;  // the first 8 bytes of the text, big-endian, zero-padded
+  uint64_t tie;     // length and serial, which decide between texts of equal prefix
   bool done;
   bool memory;
   // A run: its pair, the records still to read, the text offset the next record must have.
@@ -65,11 +66,25 @@ struct Source {
   uint32_t windowFilled;
 };
 
+// The sort order of two heads. With equal prefixes the bytes of the shorter text are those of
+// the other, up to its 8th: only two longer texts compare the rest of their bytes before length
+// and serial decide.
 inline bool before(const Source& a, const Source& b) {
   if (a.done) return false;
   if (b.done) return true;
   if (a.prefix != b.prefix) return a.prefix < b.prefix;
-  return cnetTmpCompare(a.text, *a.rec, b.text, *b.rec) < 0;
+  const uint32_t shorter = std::min(a.rec->length, b.rec->length);
+  if (shorter > 8) {
+    const int c = std::memcmp(a.text + 8, b.text + 8, shorter - 8);
+    if (c != 0) return c < 0;
+  }
+  return a.tie < b.tie;
+}
+
+// Sets the prefix and tie of a source's new head.
+inline void takeHead(Source& s) {
+  s.prefix = cnetTmpPrefix(s.text, s.rec->length);
+  s.tie = (uint64_t{s.rec->length} << 32) | s.rec->serial;
 }
 
 }  // namespace
@@ -172,7 +187,7 @@ bool advance(CNETTMPSET* set, Source& s, CNETSTATUS* status) {
     }
     s.rec = &set->records[set->cursor++];
     s.text = set->text + s.rec->textOffset;
-    s.prefix = cnetTmpPrefix(s.text, s.rec->length);
+    takeHead(s);
     return true;
   }
   if (s.used == s.buffered) {
@@ -209,7 +224,7 @@ bool advance(CNETTMPSET* set, Source& s, CNETSTATUS* status) {
   }
   s.rec = &rec;
   s.text = s.window + (s.nextText - s.windowStart);
-  s.prefix = cnetTmpPrefix(s.text, rec.length);
+  takeHead(s);
   s.nextText += rec.length;
   return true;
 }

@@ -113,13 +113,24 @@ TEST_F(TmpFiles, SmallSetSortsInMemoryWithoutARun) {
 
 TEST_F(TmpFiles, ManyRunsMergeLikeASortAlsoInGroups) {
   // Five flushes and records left in memory; a small vocabulary, so that equal texts straddle
-  // runs and the memory and must come back in serial order.
+  // runs and the memory and must come back in serial order. Some texts share their first 8
+  // bytes or are the start of others, some hold a zero byte.
   std::mt19937 rng(7);
   std::vector<Rec> recs;
   const uint32_t n = 5 * kCnetTmpMaxRecords + 1234;
+  const std::string kAlike[] = {"longword",
+                                "longwor",
+                                "longword" + std::string(1, '\0'),
+                                "longwordx",
+                                "longwordy",
+                                "longword" + std::string(120, 'z'),
+                                std::string("ab\0", 3),
+                                "ab"};
   for (uint32_t s = 0; s < n; ++s) {
     std::string text = "w" + std::to_string(rng() % 5000);
     if (s % 97 == 0) text = "same";
+    if (s % 13 == 0) text = kAlike[rng() % 8];
+    if (s % 29 == 0) text = "longword" + std::to_string(rng() % 50);
     recs.push_back({s,
                     text,
                     static_cast<uint8_t>(1 + rng() % 100),
