@@ -303,6 +303,9 @@ typedef struct DEFCTL {
   uint32_t textSize;      /* bytes allocated */
   uint32_t textUsed;      /* bytes in use */
   uint8_t codePage;       /* code page number */
+  char* input;            /* bytes read ahead from the file, when it is read */
+  uint32_t inputNext;     /* the next byte of input to take */
+  uint32_t inputEnd;      /* bytes in input */
 } DEFCTL;
 
 /* ---- Temporary files of the compiler ------------------------------------------------------ */
@@ -332,8 +335,11 @@ typedef struct CNETTMPPAIR {
   char currentText[CNET_WORD_MAX + 1]; /* its text */
 } CNETTMPPAIR;
 
-/* Temporary file set: the sorted run (pair 0), the merge output (pair 1), the input-order
- * copy (pair 2) and the memory buffer. Cleared to zero before use. */
+/* The sorted runs of a temporary set and the state of their merge (private to the engine). */
+typedef struct CNETTMPRUNS CNETTMPRUNS;
+
+/* Temporary file set: the sorted runs (pair 0), the output of merges of groups of runs (pair
+ * 1), the input-order copy (pair 2) and the memory buffer. Cleared to zero before use. */
 typedef struct CNETTMPSET {
   CNETTMPPAIR pairs[3];
   CNETTMPREC* records; /* memory records */
@@ -344,6 +350,7 @@ typedef struct CNETTMPSET {
   char* text;          /* memory texts */
   uint32_t textUsed;   /* bytes in use */
   uint32_t textSize;   /* bytes allocated */
+  CNETTMPRUNS* runs;   /* where each run lies in pair 0, and the merge; freed by cnetTmpDelete */
 } CNETTMPSET;
 
 /* ---- Compilation records ------------------------------------------------------------------ */

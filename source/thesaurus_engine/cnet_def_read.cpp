@@ -16,6 +16,7 @@
 namespace {
 
 constexpr uint32_t kInitialText = 8192;
+constexpr uint32_t kInputBlock = 65536;  // bytes of the file read at once
 constexpr uint32_t kInitialEntries = 256;
 constexpr uint32_t kLineMax = 255;  // bytes of a line kept in the line buffer
 constexpr uint8_t kUtf8 = 34;
@@ -71,12 +72,28 @@ void failRead(Reader& r) {
   cnetFailFile(r.status, CNET_READ, kErrRead, r.def->path);
 }
 
-// Reads one byte. Returns 1 for a byte, 0 at the end of the file, -1 on a read error (reported).
-int readByte(Reader& r, char* c) {
-  if (cnetOs()->readStream(c, 1, r.def->file) == 1) return 1;
-  if (std::feof(r.def->file)) return 0;
+// Reads the next block of the file into the input buffer. Returns 1 when bytes came, 0 at the
+// end of the file, -1 on a read error (reported).
+int refill(Reader& r) {
+  DEFCTL* def = r.def;
+  size_t n = cnetOs()->readStream(def->input, kInputBlock, def->file);
+  def->inputNext = 0;
+  def->inputEnd = static_cast<uint32_t>(n);
+  if (n > 0) return 1;
+  if (std::feof(def->file)) return 0;
   failRead(r);
   return -1;
+}
+
+// Takes one byte. Returns 1 for a byte, 0 at the end of the file, -1 on a read error (reported).
+inline int readByte(Reader& r, char* c) {
+  DEFCTL* def = r.def;
+  if (def->inputNext == def->inputEnd) {
+    int got = refill(r);
+    if (got <= 0) return got;
+  }
+  *c = def->input[def->inputNext++];
+  return 1;
 }
 
 // Marks the end of the input: pending, with length 0, and never consumed.
@@ -420,11 +437,16 @@ THES_EXPORT void cnetDefOpen(DEFCTL* def, const CNETDEF* source, uint8_t codePag
   }
   def->text = static_cast<char*>(std::malloc(kInitialText));
   def->entries = static_cast<DEFENTRY*>(std::malloc(kInitialEntries * sizeof(DEFENTRY)));
-  if (def->text == nullptr || def->entries == nullptr) {
+  // A file that is read is read a block at a time.
+  if (mode[0] == 'r') def->input = static_cast<char*>(std::malloc(kInputBlock));
+  if (def->text == nullptr || def->entries == nullptr ||
+      (mode[0] == 'r' && def->input == nullptr)) {
     std::free(def->text);
     std::free(def->entries);
+    std::free(def->input);
     def->text = nullptr;
     def->entries = nullptr;
+    def->input = nullptr;
     cnetFail(status, CNET_NO_MEMORY, kErrOpenMemory);
     return;
   }
@@ -443,8 +465,11 @@ THES_EXPORT void cnetDefClose(DEFCTL* def, CNETSTATUS* status) {
   def->file = nullptr;
   std::free(def->text);
   std::free(def->entries);
+  std::free(def->input);
   def->text = nullptr;
   def->entries = nullptr;
+  def->input = nullptr;
+  def->inputNext = def->inputEnd = 0;
   def->textSize = 0;
   def->textUsed = 0;
   def->entryCapacity = 0;
@@ -475,7 +500,8 @@ THES_EXPORT void cnetDefReadStream1(DEFCTL* def, const CNETEXEC* exec, CNETSTATU
   def->relationCount = 0;
   def->textUsed = 0;
   def->blockRel = REL{CNET_CAT_NONE, 0};
-  if (def->file == nullptr || def->text == nullptr || def->entries == nullptr) {
+  if (def->file == nullptr || def->text == nullptr || def->entries == nullptr ||
+      def->input == nullptr) {
     failRead(r);
     return;
   }

@@ -124,21 +124,6 @@ const CnetDefSyntax& cnetDefSyntax(uint8_t codePage) {
   return kRows[codePage <= kMaxCodePage ? codePage : 0];
 }
 
-bool cnetDefIsBlank(bool ebcdic, uint8_t byte) {
-  if (ebcdic) return byte <= 13 || (byte >= 16 && byte <= 63) || byte == 0x40;
-  return byte <= 31 || byte == 0x20 || byte == 127;
-}
-
-bool cnetDefIsEndOfLine(bool ebcdic, uint8_t byte) {
-  if (ebcdic) return byte == 0x0D || byte == 0x25 || byte == 0x15;
-  return byte == 0x0A || byte == 0x0D;
-}
-
-bool cnetDefIsLineFeed(bool ebcdic, uint8_t byte) {
-  if (ebcdic) return byte == 0x15 || byte == 0x25;
-  return byte == 0x0A;
-}
-
 // Clears size bytes of out, then writes ":WORDS" and its terminator as far as they fit.
 THES_EXPORT void CopyStrWords(uint8_t codePage, char* out, int32_t size) {
   if (out == nullptr || size <= 0) return;

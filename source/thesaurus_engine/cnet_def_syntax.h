@@ -47,14 +47,25 @@ bool cnetDefIsEbcdic(uint8_t codePage);
 // The syntax of a code page; numbers above 36 get the ASCII-based syntax.
 const CnetDefSyntax& cnetDefSyntax(uint8_t codePage);
 
+// The byte classes are inline: the reader tests every byte of a file.
+
 // Blank class: trimmed at line and word ends, ends tokens. ASCII-based: 0 to 31, 0x20, 127;
 // EBCDIC: 0 to 13, 16 to 63 and 0x40.
-bool cnetDefIsBlank(bool ebcdic, uint8_t byte);
+inline bool cnetDefIsBlank(bool ebcdic, uint8_t byte) {
+  if (ebcdic) return byte <= 13 || (byte >= 16 && byte <= 63) || byte == 0x40;
+  return byte <= 31 || byte == 0x20 || byte == 127;
+}
 
 // End-of-line class: LF and CR, or in EBCDIC CR, 0x25 and 0x15.
-bool cnetDefIsEndOfLine(bool ebcdic, uint8_t byte);
+inline bool cnetDefIsEndOfLine(bool ebcdic, uint8_t byte) {
+  if (ebcdic) return byte == 0x0D || byte == 0x25 || byte == 0x15;
+  return byte == 0x0A || byte == 0x0D;
+}
 
 // Line-feed class, for counting CR LF as one line: LF, or in EBCDIC 0x15 and 0x25.
-bool cnetDefIsLineFeed(bool ebcdic, uint8_t byte);
+inline bool cnetDefIsLineFeed(bool ebcdic, uint8_t byte) {
+  if (ebcdic) return byte == 0x15 || byte == 0x25;
+  return byte == 0x0A;
+}
 
 #endif  // THESAURUS_ENGINE_CNET_DEF_SYNTAX_H

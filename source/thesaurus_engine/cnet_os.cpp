@@ -5,18 +5,43 @@
 #include <fcntl.h>
 #include <stdio_ext.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <string>
 #include <thread>
+#include <unordered_map>
 
 namespace {
 
 constexpr size_t kWriteBuffer = 64 * 1024;
+
+// The buffers given to open streams, by stream, so that closing a stream frees its buffer.
+// Process-wide; an entry lives exactly as long as its stream is open.
+std::mutex gBufferLock;
+std::unordered_map<FILE*, char*>& streamBuffers() {
+  static auto* buffers = new std::unordered_map<FILE*, char*>();  // outlives every stream
+  return *buffers;
+}
+
+// Takes the buffer of a stream out of the table (null when it has none). Called while the
+// stream is still open, so that no other stream can have its address yet.
+char* takeStreamBuffer(FILE* stream) {
+  std::lock_guard<std::mutex> hold(gBufferLock);
+  auto& buffers = streamBuffers();
+  auto it = buffers.find(stream);
+  if (it == buffers.end()) return nullptr;
+  char* buffer = it->second;
+  buffers.erase(it);
+  return buffer;
+}
 
 int osOpenFile(const char* path, int mode) {
   switch (mode) {
@@ -116,13 +141,16 @@ FILE* osOpenStream(const char* path, const char* mode) {
     ::__fsetlocking(stream, FSETLOCKING_BYCALLER);
     // Files written are written front to back: a larger buffer saves system calls. Files
     // read keep the default, since lookups read a few bytes here and there.
-    if (std::strchr(mode, 'w') != nullptr) ::setvbuf(stream, nullptr, _IOFBF, kWriteBuffer);
+    if (std::strchr(mode, 'w') != nullptr) cnetOsBufferStream(stream, kWriteBuffer);
   }
   return stream;
 }
 
 int osCloseStream(FILE* stream) {
-  return ::fclose(stream);
+  char* buffer = takeStreamBuffer(stream);
+  const int rc = ::fclose(stream);
+  std::free(buffer);
+  return rc;
 }
 
 size_t osReadStream(void* data, size_t size, FILE* stream) {
@@ -251,4 +279,35 @@ const CnetOsTable& cnetOsDefaults() {
 FILE* cnetOsCreateWorkStream(const char* path) {
   if (cnetOs()->remove(path) != 0 && errno != ENOENT) return nullptr;
   return cnetOs()->openStream(path, "wbx");
+}
+
+bool cnetOsBufferStream(FILE* stream, size_t size) {
+  char* buffer = static_cast<char*>(std::malloc(size));
+  if (buffer == nullptr) return false;
+  {
+    std::lock_guard<std::mutex> hold(gBufferLock);
+    try {
+      auto [it, added] = streamBuffers().emplace(stream, buffer);
+      if (!added) {
+        std::free(buffer);  // the stream has its buffer already
+        return true;
+      }
+    } catch (const std::bad_alloc&) {
+      std::free(buffer);
+      return false;
+    }
+  }
+  if (::setvbuf(stream, buffer, _IOFBF, size) == 0) return true;
+  std::free(takeStreamBuffer(stream));
+  return false;
+}
+
+void* cnetOsAllocateLarge(size_t bytes) {
+  constexpr size_t kHugePage = size_t{2} << 20;
+  if (bytes > SIZE_MAX - kHugePage) return nullptr;
+  const size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  void* memory = std::aligned_alloc(kHugePage, rounded);
+  // Only a hint: without huge pages the memory serves as it is.
+  if (memory != nullptr) ::madvise(memory, rounded, MADV_HUGEPAGE);
+  return memory;
 }

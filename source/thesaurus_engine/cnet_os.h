@@ -92,4 +92,16 @@ const CnetOsTable& cnetOsDefaults();
 // engine never writes through a link into another file. Null with errno set on failure.
 FILE* cnetOsCreateWorkStream(const char* path);
 
+// Gives a stream opened with openStream a buffer of its own of size bytes (stdio ignores a
+// size given without a buffer), freed by the default closeStream after the stream is closed.
+// Call before the first read or write. Returns false, and the stream keeps its default buffer,
+// when memory or stdio refuses. Streams write front to back and scans read through it.
+bool cnetOsBufferStream(FILE* stream, size_t size);
+
+// Memory for a large array that is read and written at random (the compiler's entry and
+// membership arrays): aligned to 2 MiB and marked so that the system may back it with huge
+// pages, which saves most address translation misses. Null when out of memory; std::free
+// releases it.
+void* cnetOsAllocateLarge(size_t bytes);
+
 #endif  // THESAURUS_ENGINE_CNET_OS_H

@@ -52,12 +52,7 @@ THES_EXPORT int32_t cnetRelCmp(const REL* a, const REL* b) {
 }
 
 THES_EXPORT void cnetRelReverse(REL* destination, const REL* source) {
-  *destination = *source;
-  if (destination->category == CNET_CAT_HIGHER) {
-    destination->category = CNET_CAT_LOWER;
-  } else if (destination->category == CNET_CAT_LOWER) {
-    destination->category = CNET_CAT_HIGHER;
-  }
+  *destination = cnetRelReversed(*source);
 }
 
 THES_EXPORT int32_t cnetRelValid(const REL* rel) {

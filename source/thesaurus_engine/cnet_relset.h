@@ -1,5 +1,6 @@
-// Inline membership tests of RELSET filters, for loops that test every relation of a word (the
-// exported cnetCheckBit and cnetRelSame are these same tests behind a call).
+// Inline membership tests of RELSET filters and the reverse of a relation, for loops that test
+// or turn every relation of a word (the exported cnetCheckBit, cnetRelSame and cnetRelReverse
+// are these same rules behind a call).
 #ifndef THESAURUS_ENGINE_CNET_RELSET_H
 #define THESAURUS_ENGINE_CNET_RELSET_H
 
@@ -23,6 +24,17 @@ inline const uint8_t* cnetRelSetFor(const RELSET& set, uint8_t category) {
 // Non-zero when rel belongs to set.
 inline uint32_t cnetRelInSet(const RELSET& set, REL rel) {
   return cnetBitIsSet(cnetRelSetFor(set, rel.category), rel.id);
+}
+
+// The reverse of a relation: higher-than and lower-than exchange, every other stays (the
+// exported cnetRelReverse is this behind a call).
+inline REL cnetRelReversed(REL rel) {
+  if (rel.category == CNET_CAT_HIGHER) {
+    rel.category = CNET_CAT_LOWER;
+  } else if (rel.category == CNET_CAT_LOWER) {
+    rel.category = CNET_CAT_HIGHER;
+  }
+  return rel;
 }
 
 #endif  // THESAURUS_ENGINE_CNET_RELSET_H

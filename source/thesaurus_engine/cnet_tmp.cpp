@@ -1,14 +1,14 @@
 // Sorted temporary files: every word occurrence of a compilation goes into a bounded memory
-// buffer, which is sorted and merged into a sorted run file whenever it fills, and into an
-// input-order copy. The compiler reads the occurrences back once sorted by word (memory merged
-// with the run) and once in input order.
+// buffer, which is sorted and written as a new sorted run whenever it fills, and into an
+// input-order copy. The compiler reads the occurrences back once sorted by word (the runs merged
+// with the memory, cnet_tmp_merge.cpp) and once in input order. This file holds the set's
+// operations, the memory buffer and the I/O of the file pairs.
 #include "cnet_tmp.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <utility>
 
 #include "cnet_names.h"
 #include "cnet_os.h"
@@ -31,29 +31,19 @@ constexpr uint32_t kErrReadRecord = 4354;
 constexpr uint32_t kErrReadText = 4355;
 constexpr uint32_t kErrDelete = 4356;
 
-enum Pair { kRun = 0, kMerge = 1, kInput = 2 };
+constexpr int kInput = 2;  // the pair of the input-order copy
 
 constexpr const char* kSuffixes[3][2] = {{"$00", "$01"}, {"$10", "$11"}, {"$20", "$21"}};
 
-// Sort order of occurrences: text as cnetWordCmp compares it, then serial.
-int compare(const char* textA, const CNETTMPREC& a, const char* textB, const CNETTMPREC& b) {
-  size_t n = std::min(a.length, b.length);
-  int c = std::memcmp(textA, textB, n);
-  if (c != 0) return c;
-  if (a.length != b.length) return a.length < b.length ? -1 : 1;
-  if (a.serial != b.serial) return a.serial < b.serial ? -1 : 1;
-  return 0;
-}
-
 FILE* openStream(const char* path, const char* mode) {
   FILE* f = mode[0] == 'w' ? cnetOsCreateWorkStream(path) : cnetOs()->openStream(path, mode);
-  if (f != nullptr) std::setvbuf(f, nullptr, _IOFBF, kStreamBuffer);
+  if (f != nullptr) cnetOsBufferStream(f, kStreamBuffer);
   return f;
 }
 
-// Opens a pair for reading ("rb") or writing ("wb"). A pair that was closed empty is not
-// opened for reading: it is at its end at once.
-void pairOpen(CNETTMPPAIR& p, const char* mode, CNETSTATUS* status) {
+}  // namespace
+
+void cnetTmpPairOpen(CNETTMPPAIR& p, const char* mode, CNETSTATUS* status) {
   bool reading = mode[0] == 'r';
   if (reading && p.savedIndexBytes == 0) {
     p.end = 'Y';
@@ -74,8 +64,7 @@ void pairOpen(CNETTMPPAIR& p, const char* mode, CNETSTATUS* status) {
   p.textBytes = 0;
 }
 
-// Closes the pair's open files; the byte counts are kept for the next open.
-void pairClose(CNETTMPPAIR& p, CNETSTATUS* status) {
+void cnetTmpPairClose(CNETTMPPAIR& p, CNETSTATUS* status) {
   FILE** files[2] = {&p.index, &p.text};
   const char* names[2] = {p.indexName, p.textName};
   for (int i = 0; i < 2; ++i) {
@@ -88,7 +77,7 @@ void pairClose(CNETTMPPAIR& p, CNETSTATUS* status) {
   p.savedTextBytes = p.textBytes;
 }
 
-void pairWrite(CNETTMPPAIR& p, const CNETTMPREC& in, const char* text, CNETSTATUS* status) {
+void cnetTmpPairWrite(CNETTMPPAIR& p, const CNETTMPREC& in, const char* text, CNETSTATUS* status) {
   if (p.textBytes + in.length > UINT32_MAX) {
     // Text offsets are 32-bit: a compilation this large cannot be recorded.
     cnetFailFile(status, CNET_WRITE, kErrWriteText, p.textName);
@@ -107,6 +96,29 @@ void pairWrite(CNETTMPPAIR& p, const CNETTMPREC& in, const char* text, CNETSTATU
   p.indexBytes += sizeof rec;
   p.textBytes += rec.length;
 }
+
+void cnetTmpPairWriteBlock(CNETTMPPAIR& p, CNETTMPREC* recs, uint32_t count, const char* text,
+                           uint32_t textBytes, CNETSTATUS* status) {
+  if (p.textBytes + textBytes > UINT32_MAX) {
+    cnetFailFile(status, CNET_WRITE, kErrWriteText, p.textName);
+    return;
+  }
+  for (uint32_t i = 0; i < count; ++i)
+    recs[i].textOffset += static_cast<uint32_t>(p.textBytes);
+  const size_t recordBytes = sizeof(CNETTMPREC) * count;
+  if (cnetOs()->writeStream(recs, recordBytes, p.index) != recordBytes) {
+    cnetFailFile(status, CNET_WRITE, kErrWriteRecord, p.indexName);
+    return;
+  }
+  if (cnetOs()->writeStream(text, textBytes, p.text) != textBytes) {
+    cnetFailFile(status, CNET_WRITE, kErrWriteText, p.textName);
+    return;
+  }
+  p.indexBytes += recordBytes;
+  p.textBytes += textBytes;
+}
+
+namespace {
 
 // Reads the next record of a pair into its current record; at the end sets end to 'Y'.
 void pairRead(CNETTMPPAIR& p, CNETSTATUS* status) {
@@ -132,62 +144,6 @@ void pairRead(CNETTMPPAIR& p, CNETSTATUS* status) {
   p.indexBytes += sizeof rec;
   p.textBytes += rec.length;
   p.current = rec;
-}
-
-void sortMemory(CNETTMPSET* set) {
-  const char* text = set->text;
-  std::sort(set->records, set->records + set->count,
-            [text](const CNETTMPREC& a, const CNETTMPREC& b) {
-              return compare(text + a.textOffset, a, text + b.textOffset, b) < 0;
-            });
-  set->sorted = 'Y';
-}
-
-// The next record in sort order: *rec and *text point at it (valid until the next call);
-// returns false when memory and run are used up or a status is set.
-bool nextSorted(CNETTMPSET* set, const CNETTMPREC** rec, const char** text, CNETSTATUS* status) {
-  CNETTMPPAIR& run = set->pairs[kRun];
-  bool memoryLeft = set->cursor < set->count;
-  bool runLeft = run.end == 'N';
-  if (!memoryLeft && !runLeft) return false;
-  if (memoryLeft) {
-    const CNETTMPREC& m = set->records[set->cursor];
-    const char* mText = set->text + m.textOffset;
-    if (!runLeft || compare(mText, m, run.currentText, run.current) < 0) {
-      ++set->cursor;
-      *rec = &m;
-      *text = mText;
-      return true;
-    }
-  }
-  // Hand out the run's current record, copied aside before the next one is read. The merge
-  // pair's current record serves as the place aside: that pair is only ever written.
-  static_assert(sizeof run.currentText >= CNET_WORD_MAX, "room for a text");
-  set->pairs[kMerge].current = run.current;
-  std::memcpy(set->pairs[kMerge].currentText, run.currentText, run.current.length);
-  pairRead(run, status);
-  if (cnetFailed(status)) return false;
-  *rec = &set->pairs[kMerge].current;
-  *text = set->pairs[kMerge].currentText;
-  return true;
-}
-
-// Merges the memory records with the run into the merge pair, which becomes the new run.
-void flush(CNETTMPSET* set, CNETSTATUS* status) {
-  if (set->sorted != 'Y') sortMemory(set);
-  CNETTMPPAIR& run = set->pairs[kRun];
-  CNETTMPPAIR& merge = set->pairs[kMerge];
-  pairOpen(run, "rb", status);
-  if (!cnetFailed(status)) pairRead(run, status);
-  set->cursor = 0;
-  if (!cnetFailed(status)) pairOpen(merge, "wb", status);
-  const CNETTMPREC* r;
-  const char* t;
-  while (!cnetFailed(status) && nextSorted(set, &r, &t, status))
-    pairWrite(merge, *r, t, status);
-  pairClose(run, status);
-  pairClose(merge, status);
-  std::swap(set->pairs[kRun], set->pairs[kMerge]);
 }
 
 }  // namespace
@@ -225,17 +181,14 @@ extern "C" THES_EXPORT void cnetTmpOpen(CNETTMPSET* set, uint8_t mode, CNETSTATU
       set->count = 0;
       set->cursor = 0;
       set->textUsed = 0;
-      pairOpen(set->pairs[kInput], "wb", status);
+      cnetTmpPairOpen(set->pairs[kInput], "wb", status);
       break;
     }
     case 'S':
-      if (set->sorted != 'Y') sortMemory(set);
-      pairOpen(set->pairs[kRun], "rb", status);
-      if (!cnetFailed(status)) pairRead(set->pairs[kRun], status);
-      set->cursor = 0;
+      cnetTmpStartMerge(set, status);
       break;
     case 'R':
-      pairOpen(set->pairs[kInput], "rb", status);
+      cnetTmpPairOpen(set->pairs[kInput], "rb", status);
       break;
     default:
       break;
@@ -264,7 +217,7 @@ extern "C" THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const
     }
   }
   if (set->count == set->capacity || set->textUsed + length > set->textSize) {
-    flush(set, status);
+    cnetTmpWriteRun(set, status);
     set->count = 0;
     set->cursor = 0;
     set->textUsed = 0;
@@ -280,7 +233,7 @@ extern "C" THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const
   std::memcpy(set->text + set->textUsed, text, length);
   set->textUsed += length;
   set->sorted = 'N';
-  pairWrite(set->pairs[kInput], rec, text, status);
+  cnetTmpPairWrite(set->pairs[kInput], rec, text, status);
 }
 
 extern "C" THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial, char* text,
@@ -289,7 +242,7 @@ extern "C" THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial,
   *length = 0;
   const CNETTMPREC* r;
   const char* t;
-  if (cnetFailed(status) || !nextSorted(set, &r, &t, status)) return;
+  if (cnetFailed(status) || !cnetTmpNextSorted(set, &r, &t, status)) return;
   *serial = r->serial;
   std::memcpy(text, t, r->length);
   *length = r->length;
@@ -313,18 +266,20 @@ extern "C" THES_EXPORT void cnetTmpRead(CNETTMPSET* set, uint32_t* serial, char*
 
 extern "C" THES_EXPORT void cnetTmpClose(CNETTMPSET* set, CNETSTATUS* status) {
   for (CNETTMPPAIR& p : set->pairs)
-    pairClose(p, status);
+    cnetTmpPairClose(p, status);
+  cnetTmpEndMerge(set);
 }
 
 extern "C" THES_EXPORT void cnetTmpDelete(CNETTMPSET* set, CNETSTATUS* status) {
   for (CNETTMPPAIR& p : set->pairs) {
     // Files still open are closed first, without reporting, so that nothing is left behind.
-    pairClose(p, nullptr);
+    cnetTmpPairClose(p, nullptr);
     for (const char* path : {p.indexName, p.textName}) {
       if (path[0] == '\0' || cnetOs()->access(path) != 0) continue;
       if (cnetOs()->remove(path) != 0) cnetFailFile(status, CNET_DELETE, kErrDelete, path);
     }
   }
+  cnetTmpFreeRuns(set);
   std::free(set->records);
   std::free(set->text);
   set->records = nullptr;

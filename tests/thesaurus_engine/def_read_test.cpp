@@ -510,7 +510,11 @@ TEST(DefReadTest, LargeBlockGrowsItsBuffers) {
 TEST(DefReadTest, FileCallFailures) {
   TempDir dir;
   std::string path = dir.file("def.txt");
-  testsupport::writeFile(path, ":WORDS:SYNONYM\na\nb\n");
+  // Long enough for three reads of the file, the second and third within the second block.
+  std::string text = ":WORDS:SYNONYM\na\nb\n:WORDS:SYNONYM\n";
+  while (text.size() < 150000)
+    text += "word" + std::to_string(text.size()) + "\n";
+  testsupport::writeFile(path, text);
   CNETDEF source{};
   source.kind = CNET_DEF_FILE;
   source.path = path.c_str();
@@ -536,7 +540,7 @@ TEST(DefReadTest, FileCallFailures) {
     EXPECT_STATUS(st, 510, 4450);
     cnetDefClose(&def, &st);
   }
-  for (int nth : {1, 5, 12, 19}) {
+  for (int nth : {1, 2, 3}) {
     SCOPED_TRACE(nth);
     OsFaults faults;
     faults.failNth(OsCall::kReadStream, nth, EIO);

@@ -35,7 +35,7 @@ std::string synonymsOfCar(const std::string& dir, const char* name = "thes") {
   CNETRESULT result{entries, 0};
   CNETSTATUS st = testsupport::clearStatus();
   zolCNETrefer(nullptr, name, dir.c_str(), &term, &cond, 0, &result, &st);
-  if (st.retcode != 0) return "#" + std::to_string(st.retcode);
+  if (st.retcode != 0) return testsupport::numbered("#", st.retcode);
   std::string s;
   for (uint32_t i = 0; i < result.count; ++i)
     s += std::string(entries[i].text, entries[i].length) + ',';

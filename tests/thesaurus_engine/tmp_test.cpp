@@ -1,4 +1,5 @@
-// Sorted temporary files: sort order across flushes, input order, file names, failures.
+// Sorted temporary files: sort order across runs and merges in groups, input order, file
+// names, failures.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,6 +7,7 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "cnet_tmp.h"
@@ -109,52 +111,51 @@ TEST_F(TmpFiles, SmallSetSortsInMemoryWithoutARun) {
   EXPECT_OK(st_);
 }
 
-TEST_F(TmpFiles, ManyRecordsMergeAcrossFlushesLikeASort) {
-  // Enough records for three flushes; a small vocabulary, so equal texts straddle flushes.
+TEST_F(TmpFiles, ManyRunsMergeLikeASortAlsoInGroups) {
+  // Five flushes and records left in memory; a small vocabulary, so that equal texts straddle
+  // runs and the memory and must come back in serial order. Some texts share their first 8
+  // bytes or are the start of others, some hold a zero byte.
   std::mt19937 rng(7);
   std::vector<Rec> recs;
-  const uint32_t n = 3 * kCnetTmpMaxRecords + 1234;
+  const uint32_t n = 5 * kCnetTmpMaxRecords + 1234;
+  const std::string kAlike[] = {"longword",
+                                "longwor",
+                                std::string("longword\0", 9),
+                                "longwordx",
+                                "longwordy",
+                                std::string(128, 'z').replace(0, 8, "longword"),
+                                std::string("ab\0", 3),
+                                "ab"};
   for (uint32_t s = 0; s < n; ++s) {
     std::string text = testsupport::numbered("w", rng() % 5000);
     if (s % 97 == 0) text = "same";
+    if (s % 13 == 0) text = kAlike[rng() % 8];
+    if (s % 29 == 0) text = testsupport::numbered("longword", rng() % 50);
     recs.push_back({s,
                     text,
                     static_cast<uint8_t>(1 + rng() % 100),
                     {static_cast<uint8_t>(rng() % 4), static_cast<uint8_t>(rng() % 3)}});
   }
-  writeAll(recs);
-  // Three flushes: the run moved $00 -> $10 -> $00 -> $10.
-  EXPECT_TRUE(fileExists(file("$10")));
-  EXPECT_TRUE(fileExists(file("$11")));
   std::vector<Rec> want = recs;
   std::sort(want.begin(), want.end());
-  std::vector<Rec> got = readSorted();
-  ASSERT_OK(st_);
-  ASSERT_EQ(got.size(), want.size());
-  EXPECT_TRUE(got == want) << "sorted read differs from the model";
-  std::vector<Rec> input = readInput();
-  ASSERT_OK(st_);
-  EXPECT_TRUE(input == recs) << "input order differs";
-  // The run is the whole flushed part: $10 holds 3 x 65536 records.
-  EXPECT_EQ(testsupport::fileSize(file("$10")), long{3} * kCnetTmpMaxRecords * 16);
-}
-
-TEST_F(TmpFiles, RunNamesAlternateWithEveryFlush) {
-  std::vector<Rec> recs;
-  for (uint32_t s = 0; s < 2 * kCnetTmpMaxRecords + 1; ++s) {
-    recs.push_back({s, testsupport::numbered("x", s % 10), 100, {255, 0}});
-  }
-  writeAll(recs);
-  // Two flushes: first into $10/$11, then back into $00/$01.
-  EXPECT_EQ(testsupport::fileSize(file("$00")), long{2} * kCnetTmpMaxRecords * 16);
-  EXPECT_EQ(testsupport::fileSize(file("$10")), long{kCnetTmpMaxRecords} * 16);
-  EXPECT_EQ(testsupport::fileSize(file("$20")), long(recs.size()) * 16);
-  std::vector<Rec> got = readSorted();
-  ASSERT_EQ(got.size(), recs.size());
-  // Equal texts come back in serial order.
-  for (size_t i = 1; i < got.size(); ++i) {
-    if (got[i].text == got[i - 1].text) {
-      EXPECT_LT(got[i - 1].serial, got[i].serial) << i;
+  // All five runs merged at once; in groups of 3 (one pass into $10/$11); in groups of 2 (two
+  // passes: 5 runs, then 3, then 2, the last pass back into $00/$01).
+  for (uint32_t limit : {kCnetTmpMergeRuns, 3u, 2u}) {
+    SCOPED_TRACE(limit);
+    cnetTmpDelete(set_.get(), nullptr);
+    ASSERT_TRUE(cnetTmpName(set_.get(), dir_.c_str(), "thes"));
+    ASSERT_TRUE(cnetTmpLimitMerge(set_.get(), limit));
+    writeAll(recs);
+    // Every run is written once, back to back in $00.
+    EXPECT_EQ(testsupport::fileSize(file("$00")), long{5} * kCnetTmpMaxRecords * 16);
+    std::vector<Rec> got = readSorted();
+    ASSERT_OK(st_);
+    ASSERT_EQ(got.size(), want.size());
+    EXPECT_TRUE(got == want) << "sorted read differs from the model";
+    EXPECT_EQ(fileExists(file("$10")), limit < 5);
+    if (limit == kCnetTmpMergeRuns) {
+      EXPECT_TRUE(readSorted() == want) << "a second sorted read";
+      EXPECT_TRUE(readInput() == recs) << "input order differs";
     }
   }
   cnetTmpDelete(set_.get(), &st_);
@@ -183,14 +184,23 @@ TEST_F(TmpFiles, FailuresGiveTheirStatus) {
     cnetTmpClose(set_.get(), nullptr);
   }
   st_ = testsupport::clearStatus();
-  // A run whose texts do not line up with its records.
+  // A run that cannot be read: its records (the first read), its texts (the second).
   std::vector<Rec> recs;
   for (uint32_t s = 0; s < kCnetTmpMaxRecords + 10; ++s)
     recs.push_back({s, "ab", 100, {255, 0}});
   writeAll(recs);
-  std::string run = testsupport::readFile(file("$10"));
+  for (auto [nth, errcode] : {std::pair{1, 4354u}, std::pair{2, 4355u}}) {
+    testsupport::OsFaults faults;
+    faults.failNth(testsupport::OsCall::kReadStreamAt, nth, EIO);
+    st_ = testsupport::clearStatus();
+    readSorted();
+    EXPECT_STATUS(st_, 511u, errcode);
+  }
+  // A run whose texts do not line up with its records.
+  st_ = testsupport::clearStatus();
+  std::string run = testsupport::readFile(file("$00"));
   run[16 + 4] = 9;  // text offset of the second record
-  testsupport::writeFile(file("$10"), run);
+  testsupport::writeFile(file("$00"), run);
   readSorted();
   EXPECT_STATUS(st_, 501u, 4301u);
 }
