@@ -32,7 +32,11 @@ constexpr int kKills = 150;
 constexpr int kRoundLimit = 150;  // start again with an empty index beyond this many rounds
 
 std::string nameOf(int round, int i) {
-  return "r" + std::to_string(round) + "_" + std::to_string(i) + '\0';
+  std::string name = testsupport::numbered("r", round);
+  name += '_';
+  name += std::to_string(i);
+  name += '\0';
+  return name;
 }
 
 // The child: continues the index in rounds of kNamesPerRound names, each round a committed

@@ -169,7 +169,7 @@ TEST(TykMapModel, RandomStepsAgreeWithTheModelAfterEveryStep) {
     const Step kind = static_cast<Step>(kinds(random));
     ++counts[kind];
     const int which = pickMap(random);
-    const std::string name = "n" + std::to_string(pickName(random));
+    const std::string name = testsupport::numbered("n", pickName(random));
     MapModel& m = models[which];
     switch (kind) {
       case kAssign: {
