@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine_console.h"
 #include "thesaurus_engine/cnet.h"
 #include "tool_common.h"
 
@@ -31,18 +32,18 @@ int main(int argc, char** argv) {
   const std::string optF = message(kOptF), optV = message(kOptV),
                     optTarget = message(kOptTargetFile), optCheck = message(kOptCheck),
                     optRecreate = message(kOptRecreate), optClear = message(kOptClear);
+  const std::vector<OptionSpec> specs = {
+      {optF, true},
+      {optCheck, false},
+      {optRecreate, false, "", "write the dictionary back as a definition file (-targetFile)"},
+      {optClear, false, "", "remove the dictionary's files"},
+      {optTarget, true},
+      {"replace", false, "", "overwrite an existing -targetFile"},
+      {optV, false}};
   Options opts;
-  std::string error = parseOptions(argc, argv,
-                                   {{optF, true},
-                                    {optCheck, false},
-                                    {optRecreate, false},
-                                    {optClear, false},
-                                    {optTarget, true},
-                                    {"replace", false},
-                                    {optV, false}},
-                                   &opts);
+  std::string error = parseOptions(argc, argv, specs, &opts);
   if (!error.empty()) return usageError(kTool, error, kAdminSynopsis);
-  if (opts.has("help")) return printHelp(kAdminTitle, kAdminHelp);
+  if (opts.has("help")) return printHelp(kAdminTitle, kAdminHelp, specs);
   if (opts.has("version")) return printVersion(kTool);
 
   int actions = opts.has(optCheck) + opts.has(optRecreate) + opts.has(optClear);
@@ -73,7 +74,12 @@ int main(int argc, char** argv) {
   const std::string shown = dict.directory + "/" + dict.name;
 
   if (opts.has(optCheck)) {
+    // On a terminal the progress of the check is one status line on standard error.
+    const bool progress = !verbose && standardErrorIsTerminal();
+    EngineConsole console(kTool, shown, false, progress);
+    if (console.start()) exec.flags |= CNET_EXEC_PROGRESS;
     zolCNETverify(dict.name.c_str(), dict.directory.c_str(), &exec, 0, 0, &status);
+    console.finish();
     if (status.retcode != 0) return failed(shown, status);
     std::printf("Dictionary %s is consistent.\n", shown.c_str());
     return kExitOk;
