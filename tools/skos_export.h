@@ -26,6 +26,7 @@ struct ExportCounts {
   uint64_t words = 0;      // labels or synonym-file words written
   uint64_t relations = 0;  // relations written
   uint64_t skipped = 0;    // groups or relations the format cannot hold
+  uint64_t small = 0;      // synonym groups left with fewer than two words
 };
 
 // Writes dict to out; base is the namespace of the concept IRIs, lang the language tag of the

@@ -95,7 +95,11 @@ class Parse {
     char text[512];
     va_list args;
     va_copy(args, *e->args);
+    // serd gives its message as a format and its arguments.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
     std::vsnprintf(text, sizeof text, e->fmt, args);
+#pragma GCC diagnostic pop
     va_end(args);
     std::string message = text;
     while (!message.empty() && message.back() == '\n')

@@ -64,7 +64,7 @@ bool exportSynonyms(DumpedDictionary* dict, FILE* out, unsigned minStrength, Exp
       std::fprintf(out, "%s => %s\n", from.c_str(), joined(right, dict->ccsid(), &m).c_str());
       counts->relations += n * m;
     } else {
-      ++counts->skipped;
+      ++(synonyms || mappingGroup ? counts->small : counts->skipped);
       continue;
     }
     ++counts->groups;

@@ -2,8 +2,8 @@
 // engines: one line per synonym group ("car, automobile, auto", the strongest word first), and
 // one line per group of explicit mappings ("lorry, truck => heavy goods vehicle", the relation
 // that the synonym-file import makes of "=>"). Only words of at least a minimum strength are
-// written; a group left with fewer than two words, and every other kind of group, is skipped
-// and counted. Commas, backslashes, '=' and a leading '#' in words are escaped with a
+// written; a group left with fewer than two words is skipped and counted, and so is every other
+// kind of group. Commas, backslashes, '=' and a leading '#' in words are escaped with a
 // backslash. One pass over the dictionary; one thread.
 #ifndef TOOLS_SYNONYM_EXPORT_H
 #define TOOLS_SYNONYM_EXPORT_H

@@ -105,6 +105,9 @@ int runExport(const DictionaryPath& dict, const std::string& shown, const Option
                static_cast<unsigned long long>(counts.words),
                static_cast<unsigned long long>(counts.relations),
                target.empty() ? "standard output" : target.c_str());
+  if (counts.small > 0)
+    std::fprintf(stderr, "; %llu groups with fewer than two words",
+                 static_cast<unsigned long long>(counts.small));
   std::fprintf(stderr, "; %llu skipped that %s cannot hold\n",
                static_cast<unsigned long long>(counts.skipped),
                format == "skos" ? "SKOS" : "a synonym file");
