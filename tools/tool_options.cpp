@@ -1,6 +1,7 @@
 // Command-line option parsing of the thesaurus tools (see tool_options.h).
 #include "tool_options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -84,14 +85,39 @@ int usageError(const char* tool, const std::string& error, const std::string& sy
 int printHelp(const std::string& text, const std::vector<OptionSpec>& specs) {
   std::string out = text;
   // One row per option: "  -name <value>" padded to a column, then the description.
+  // Descriptions are wrapped at 100 columns, continued under their first word.
   auto row = [&out](const std::string& left, const std::string& help) {
     std::string line = "  " + left;
-    line.append(line.size() < 30 ? 30 - line.size() : 1, ' ');
-    out += line + help + "\n";
+    if (line.size() >= 30) {
+      out += line + "\n";
+      line.clear();
+    }
+    line.append(30 - line.size(), ' ');
+    std::string::size_type start = 0;
+    while (start < help.size()) {
+      std::string::size_type end = help.size();
+      if (line.size() + (end - start) > 100) end = help.rfind(' ', start + 100 - line.size());
+      if (end == std::string::npos || end <= start) end = help.find(' ', start);
+      if (end == std::string::npos) end = help.size();
+      out += line + help.substr(start, end - start) + "\n";
+      line.assign(30, ' ');
+      start = end + 1;
+    }
+    if (help.empty()) out += line.substr(0, line.find_last_not_of(' ') + 1) + "\n";
   };
+  // True when text names option as "-name" followed by no further letter.
+  auto names = [&text](const std::string& option) {
+    for (auto at = text.find("-" + option); at != std::string::npos;
+         at = text.find("-" + option, at + 1)) {
+      const std::size_t end = at + 1 + option.size();
+      if (end == text.size() || !std::isalpha(static_cast<unsigned char>(text[end]))) return true;
+    }
+    return false;
+  };
+  // Every option is listed: those the text leaves out come here, with or without a description.
   bool first = true;
   for (const OptionSpec& s : specs) {
-    if (s.help.empty()) continue;
+    if (s.help.empty() && names(s.name)) continue;
     if (first) out += "Further options:\n";
     first = false;
     row("-" + s.name + (s.takesValue ? " " + s.valueName : ""), s.help);

@@ -55,7 +55,8 @@ bool parseInteger(const std::string& text, long low, long high, long* out);
 int usageError(const char* tool, const std::string& error, const std::string& synopsis);
 
 // Prints the help text of a tool to standard output: the text given, then the options of specs
-// that carry their own description, then -h/--help and --version. Returns kExitOk.
+// that carry their own description or that the text does not name, then -h/--help and
+// --version, so that the help names every option the tool accepts. Returns kExitOk.
 int printHelp(const std::string& text, const std::vector<OptionSpec>& specs);
 
 // Prints "<tool> <library version>" to standard output; returns kExitOk.
