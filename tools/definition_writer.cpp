@@ -37,6 +37,7 @@ void DefinitionWriter::beginBlock(bool synonyms) {
   written_ = false;
   held_.clear();
   seen_.clear();
+  synonyms_ = synonyms;
   head_ = synonyms ? ":WORDS:SYNONYM\n" : ":WORDS\n";
   blockMembers_ = 0;
 }
@@ -61,8 +62,9 @@ void DefinitionWriter::member(std::string_view word, unsigned strength) {
     return;
   }
   held_.push_back(std::move(line));
-  // Two different members make a block: write it out and go on line by line.
-  if (blockMembers_ >= 2) writeHeld();
+  // Two different synonyms make a block: write it out and go on line by line. Members of a
+  // plain block wait for a relation line.
+  if (synonyms_ && blockMembers_ >= 2) writeHeld();
 }
 
 void DefinitionWriter::writeHeld() {

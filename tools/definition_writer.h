@@ -1,6 +1,6 @@
 // Writes definition files block by block for the import tool, so that the compiler accepts
-// every block it is given without a warning: a block is written only once it holds two
-// different members, or one member and one relation line, and a word that equals (after the
+// every block it is given without a warning: a block is written only once it holds a member and
+// a relation line, or, in a synonym block, two different members, and a word that equals (after the
 // engine's case folding) a word already in the block is left out and counted. Member lines come
 // first, so that of equal words the member stays.
 //
@@ -52,6 +52,7 @@ class DefinitionWriter {
 
   FILE* out_;
   bool open_ = false;
+  bool synonyms_ = false;          // the block is a synonym block
   bool written_ = false;           // the head line and the held lines are out
   std::vector<std::string> held_;  // lines waiting until the block is worth writing
   std::string head_;
