@@ -25,7 +25,8 @@ std::string json(const Subject& subject, const std::string& text) {
 
 // The opening of a JSON document: {"dictionary": ..., then the caller's fields.
 void openJson(const Subject& subject) {
-  std::printf("{\"dictionary\": %s", json(subject, subject.dictionary).c_str());
+  // The path is the user's, not in the dictionary's code page.
+  std::printf("{\"dictionary\": %s", quotedString(toUtf8(subject.dictionary, 1208)).c_str());
 }
 
 }  // namespace
