@@ -18,12 +18,18 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/headers/
 install(FILES ${THESAURUS_GENERATED_HEADERS}/thesaurus_version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/thesaurus)
 
-# The tools find the library beside them through a relative run path.
-foreach(tool thesaurus-compile thesaurus-lookup thesaurus-admin thesaurus-map-migrate)
+# The tools find the library beside them through a relative run path. Each comes with its
+# manual page and with the bash completion file, installed under the tool's name so that
+# bash-completion loads it when the tool is first completed.
+foreach(tool thesaurus-compile thesaurus-lookup thesaurus-admin thesaurus-map-migrate
+        thesaurus-import)
   if(TARGET ${tool})
     set_target_properties(${tool} PROPERTIES
       INSTALL_RPATH "$ORIGIN/../${CMAKE_INSTALL_LIBDIR}")
     install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(FILES ${PROJECT_SOURCE_DIR}/man/${tool}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${PROJECT_SOURCE_DIR}/completion/thesaurus-tools.bash
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${tool})
   endif()
 endforeach()
 

@@ -1,16 +1,19 @@
 // thesaurus-compile: compiles a definition file into a thesaurus dictionary.
 //
-//   thesaurus-compile -f <definition file> -ccsid <ccsid> [-targetDirectory <dir>] [-v]
+//   thesaurus-compile -f <definition file> -ccsid <ccsid> [-targetDirectory <dir>] [-q] [-v]
 //
 // The dictionary takes the definition file's base name without its extension and is written
 // into the target directory, or else beside the definition file. An existing dictionary of
 // that name is replaced once the new one is complete. Warnings about the definition go to
-// standard error; -v adds the engine's progress lines on standard output.
+// standard error, or with -q only one line per warning id with its count; -v adds the engine's
+// progress lines on standard output. Without -v, a terminal on standard error shows one status
+// line while the compilation runs.
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
 
+#include "engine_console.h"
 #include "thesaurus_engine/cnet.h"
 #include "tool_common.h"
 
@@ -43,11 +46,16 @@ int parameterError(const std::string& text) {
 int main(int argc, char** argv) {
   const std::string optF = message(kOptF), optCcsid = message(kOptCcsid), optV = message(kOptV),
                     optTarget = message(kOptTargetDirectory);
+  const std::vector<OptionSpec> specs = {
+      {optF, true},
+      {optCcsid, true},
+      {optTarget, true},
+      {"q", false, "", "quiet: instead of each warning, one line per warning id with its count"},
+      {optV, false}};
   Options opts;
-  std::string error = parseOptions(
-      argc, argv, {{optF, true}, {optCcsid, true}, {optTarget, true}, {optV, false}}, &opts);
+  std::string error = parseOptions(argc, argv, specs, &opts);
   if (!error.empty()) return usageError(kTool, error, kCompilerSynopsis);
-  if (opts.has("help")) return printHelp(kCompilerTitle, kCompilerHelp);
+  if (opts.has("help")) return printHelp(kCompilerTitle, kCompilerHelp, specs);
   if (opts.has("version")) return printVersion(kTool);
 
   const std::string& path = opts.value(optF);
@@ -102,8 +110,13 @@ int main(int argc, char** argv) {
   exec.flags = CNET_EXEC_REPLACE | CNET_EXEC_WARNINGS;
   const bool verbose = opts.has(optV);
   if (verbose) exec.flags |= CNET_EXEC_PROGRESS;
+  // On a terminal the progress lines become one status line on standard error.
+  const bool progress = !verbose && standardErrorIsTerminal();
+  EngineConsole console(kTool, path, opts.has("q"), progress, path);
+  if (console.start() && progress) exec.flags |= CNET_EXEC_PROGRESS;
   CNETSTATUS status = {};
   zolCNETregist(name.c_str(), directory.c_str(), &def, &code, &exec, nullptr, &status);
+  console.finish();
   std::fflush(stdout);
   if (status.retcode != 0) {
     printError(std::string(kTool) + ": " + engineMessage(status));

@@ -1,20 +1,22 @@
 // thesaurus-lookup: looks terms up in a thesaurus dictionary through the flat lookup API.
 //
-//   thesaurus-lookup -f <dictionary> [-ccsid <ccsid>] [-term <term>] [-maxTerms <n>]
-//                    [-maxDepth <n>] [-strength <n>] [-relType UF|RT|NT|BT|PT[,...]]
-//                    [-relName <0..128>] [-all] [-global] [-format text|tsv|dot]
-//                    [-expand "<query>"] [-v]
+//   thesaurus-lookup -f <dictionary> [-ccsid <ccsid>] [-term <term>] [-wildcard <chars>]
+//                    [-maxTerms <n>] [-maxDepth <n>] [-strength <n>]
+//                    [-relType UF|RT|NT|BT|PT[,...]] [-relName <0..128>] [-all] [-global]
+//                    [-format text|tsv|dot|json] [-expand "<query>"] [-v]
 //
 // Without -term the top terms are listed; -global adds the word and group counts. Results come
 // in the engine's breadth-first order. -expand shows a query with each word widened by its
-// related terms. Settings and result counts of -v go to standard error, so that tsv and dot
-// output stay clean.
+// related terms. Settings and result counts of -v go to standard error, so that tsv, dot and
+// JSON output stay clean. A term that is not in the dictionary exits with 1, as grep does when
+// nothing matches; failures exit with 8.
 #include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "lookup_output.h"
 #include "thesaurus_engine/cnet.h"
 #include "tool_common.h"
 #include "tyk_cnet/tyk_api_thes.h"
@@ -37,39 +39,6 @@ struct RelationPlan {
   std::vector<std::pair<uint8_t, uint8_t>> numbered;  // (family flag, number 1..128)
   bool preferred = false;                             // PT: the strongest synonym only
 };
-
-// One result entry as the tool prints it.
-struct Entry {
-  std::string text;
-  unsigned depth = 0;
-  unsigned strength = 0;
-  unsigned type = 0;
-  unsigned number = 0;
-  int parent = -1;
-};
-
-// "UF", "RT", "BT", "NT" for the named relations, "RT(n)", "BT(n)", "NT(n)" for numbered ones
-// and "-" for a term found directly.
-std::string relationName(unsigned type, unsigned number) {
-  switch (type) {
-    case CNET_RELTYPE_SYNONYM:
-      return "UF";
-    case CNET_RELTYPE_RELATED:
-      return "RT";
-    case CNET_RELTYPE_HIGHER:
-      return "BT";
-    case CNET_RELTYPE_LOWER:
-      return "NT";
-    case CNET_RELTYPE_USER_SYMMETRIC:
-      return "RT(" + std::to_string(number) + ")";
-    case CNET_RELTYPE_USER_HIGHER:
-      return "BT(" + std::to_string(number) + ")";
-    case CNET_RELTYPE_USER_LOWER:
-      return "NT(" + std::to_string(number) + ")";
-    default:
-      return "-";
-  }
-}
 
 // Reads the -relType list and -relName into a plan; returns an error text or "".
 std::string planRelations(const Options& opts, const std::string& optType,
@@ -168,73 +137,10 @@ std::vector<Entry> readList(TykClThesOutputList* list) {
   return out;
 }
 
-std::string dotQuote(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
-void printEntries(const std::string& format, const std::string& root,
-                  const std::vector<Entry>& entries) {
-  if (format == "tsv") {
-    std::printf("index\tdepth\tterm\trelation\tstrength\tparent\n");
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      const Entry& e = entries[i];
-      std::printf("%zu\t%u\t%s\t%s\t%u\t%d\n", i, e.depth, e.text.c_str(),
-                  relationName(e.type, e.number).c_str(), e.strength, e.parent);
-    }
-    return;
-  }
-  if (format == "dot") {
-    std::printf("digraph thesaurus {\n  root [label=%s, shape=box];\n", dotQuote(root).c_str());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      std::printf("  t%zu [label=%s];\n", i, dotQuote(entries[i].text).c_str());
-    }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      const Entry& e = entries[i];
-      // Terms found directly, and terms queued before any result, hang from the root.
-      std::string from = "root";
-      if (e.depth > 0 && e.parent >= 0 && static_cast<std::size_t>(e.parent) < i) {
-        from = "t" + std::to_string(e.parent);
-      }
-      std::string label = e.depth == 0
-                              ? "match"
-                              : relationName(e.type, e.number) + " " + std::to_string(e.strength);
-      std::printf("  %s -> t%zu [label=%s];\n", from.c_str(), i, dotQuote(label).c_str());
-    }
-    std::printf("}\n");
-    return;
-  }
-  for (const Entry& e : entries) {
-    std::printf("%s%s [%s %u]\n", std::string(2 * e.depth, ' ').c_str(), e.text.c_str(),
-                relationName(e.type, e.number).c_str(), e.strength);
-  }
-}
-
-// Prints the top terms: one per line (indented under -global), as tsv rows, or as graph nodes.
-void printTopTerms(const std::string& format, const char* indent,
-                   const std::vector<Entry>& entries) {
-  if (format == "tsv") std::printf("index\tterm\n");
-  if (format == "dot") std::printf("digraph thesaurus {\n");
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const char* text = entries[i].text.c_str();
-    if (format == "tsv")
-      std::printf("%zu\t%s\n", i, text);
-    else if (format == "dot")
-      std::printf("  t%zu [label=%s];\n", i, dotQuote(entries[i].text).c_str());
-    else
-      std::printf("%s%s\n", indent, text);
-  }
-  if (format == "dot") std::printf("}\n");
-}
-
 // Expands query with the related terms of its words and prints the expanded query.
 int expandQuery(const DictionaryPath& dict, uint8_t codePage, const std::string& query,
-                const RelationPlan& plan, long maxTerms, long maxDepth, long strength,
-                bool verbose) {
+                const RelationPlan& plan, long maxTerms, long maxDepth, long strength, bool verbose,
+                Format format, const Subject& subject) {
   std::vector<RELATION> list;
   for (const auto& [family, number] : plan.numbered) {
     RELATION r = {};
@@ -287,7 +193,7 @@ int expandQuery(const DictionaryPath& dict, uint8_t codePage, const std::string&
       printError(std::string(kTool) + ": " + engineMessage(converted));
       rc = kExitFailed;
     } else {
-      std::printf("%s\n", buffer.data());
+      printExpansion(format, subject, query, buffer.data());
       if (verbose && summary != nullptr) {
         std::fprintf(stderr, "%u terms in the expanded query%s\n", summary->count,
                      status.termsOmitted ? " (some related terms left out)" : "");
@@ -299,6 +205,23 @@ int expandQuery(const DictionaryPath& dict, uint8_t codePage, const std::string&
   return rc;
 }
 
+// Sets the wildcard characters of the word search: the first of chars matches any run of
+// characters, the second (when given) any single character.
+TykEnReturnCode setWildcards(TykClThesaurus* handle, const std::string& chars) {
+  const char run = chars.empty() ? '\0' : chars[0];
+  const char single = chars.size() < 2 ? '\0' : chars[1];
+  return tykThesaurusLookupSetMasks(handle, &single, 1, &run, 1);
+}
+
+// A term that is not in the dictionary ends the lookup with kExitNotFound and one line.
+int notFound(const TykClErrorInfo& info, TykEnReturnCode rc, const std::string& term,
+             const std::string& what) {
+  if (info.getReasonCode() != TYK_REASON_TERM_NOT_FOUND) return apiFailed(info, rc, what);
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s: '%s' is not in the dictionary\n", kTool, term.c_str());
+  return kExitNotFound;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -306,24 +229,29 @@ int main(int argc, char** argv) {
                     optTerm = message(kOptTerm), optMaxTerms = message(kOptMaxTerms),
                     optMaxDepth = message(kOptMaxDepth), optStrength = message(kOptStrength),
                     optRelType = message(kOptRelType), optRelName = message(kOptRelName);
+  const std::vector<OptionSpec> specs = {
+      {optF, true},
+      {optCcsid, true},
+      {optTerm, true},
+      {optMaxTerms, true},
+      {optMaxDepth, true},
+      {optStrength, true},
+      {optRelType, true},
+      {optRelName, true},
+      {"all", false},
+      {"global", false},
+      {"format", true, "text|tsv|dot|json",
+       "output: indented text (default), tab-separated columns, a Graphviz graph or one JSON "
+       "document"},
+      {"expand", true, "<query>", "print the query with each word widened by its related terms"},
+      {"wildcard", true, "<chars>",
+       "wildcard characters of -term: the first matches any run of characters, the second "
+       "(optional) any single character, e.g. -wildcard '*?'"},
+      {optV, false}};
   Options opts;
-  std::string error = parseOptions(argc, argv,
-                                   {{optF, true},
-                                    {optCcsid, true},
-                                    {optTerm, true},
-                                    {optMaxTerms, true},
-                                    {optMaxDepth, true},
-                                    {optStrength, true},
-                                    {optRelType, true},
-                                    {optRelName, true},
-                                    {"all", false},
-                                    {"global", false},
-                                    {"format", true},
-                                    {"expand", true},
-                                    {optV, false}},
-                                   &opts);
+  std::string error = parseOptions(argc, argv, specs, &opts);
   if (!error.empty()) return usageError(kTool, error, kLookupSynopsis);
-  if (opts.has("help")) return printHelp(kLookupTitle, kLookupHelp);
+  if (opts.has("help")) return printHelp(kLookupTitle, kLookupHelp, specs);
   if (opts.has("version")) return printVersion(kTool);
 
   if (!opts.has(optF) || opts.value(optF).empty()) {
@@ -339,16 +267,27 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   const bool expand = opts.has("expand");
-  const std::string format = opts.value("format", "text");
-  if (format != "text" && format != "tsv" && format != "dot") {
-    return usageError(kTool, "-format is text, tsv or dot", kLookupSynopsis);
+  Format format = Format::kText;
+  if (!parseFormat(opts.value("format", "text"), &format)) {
+    return usageError(kTool, "-format is text, tsv, dot or json", kLookupSynopsis);
   }
-  if (expand && (opts.has(optTerm) || opts.has("global") || opts.has("format"))) {
-    return usageError(kTool, "-expand goes without -" + optTerm + ", -global and -format",
+  const Subject subject{opts.value(optF), ccsid};
+  if (expand && (opts.has(optTerm) || opts.has("global") || opts.has("wildcard") ||
+                 format == Format::kTsv || format == Format::kDot)) {
+    return usageError(kTool,
+                      "-expand goes without -" + optTerm +
+                          ", -global and -wildcard, and with -format text or json only",
                       kLookupSynopsis);
   }
   if (opts.has("global") && opts.has(optTerm)) {
     return usageError(kTool, "-global goes without -" + optTerm, kLookupSynopsis);
+  }
+  const std::string& wildcards = opts.value("wildcard");
+  if (opts.has("wildcard") && (!opts.has(optTerm) || wildcards.empty() || wildcards.size() > 2 ||
+                               (wildcards.size() == 2 && wildcards[0] == wildcards[1]))) {
+    return usageError(kTool,
+                      "-wildcard takes one or two different characters and goes with -" + optTerm,
+                      kLookupSynopsis);
   }
   long maxTerms = expand ? 10 : 100, maxDepth = expand ? 1 : 10, strength = 0;
   const long termsCap = expand ? 64 : 10000;
@@ -380,7 +319,7 @@ int main(int argc, char** argv) {
   }
   if (expand) {
     return expandQuery(dict, codePage, opts.value("expand"), plan, maxTerms, maxDepth, strength,
-                       verbose);
+                       verbose, format, subject);
   }
 
   TykClErrorInfo info;
@@ -395,11 +334,10 @@ int main(int argc, char** argv) {
     ~HandleGuard() { tykHandleDeleteThesaurusLookup(cell); }
   } guard{&handle};
 
+  uint32_t words = 0, groups = 0;
   if (opts.has("global")) {
-    uint32_t words = 0, groups = 0;
     rc = tykThesaurusLookupObtainProperties(handle, &words, &groups);
     if (rc != 0) return apiFailed(info, rc, "reading the dictionary's size");
-    std::printf("Words: %u\nGroups: %u\nTop terms:\n", words, groups);
   }
   TykClThesOutputList* list = nullptr;
   if (!opts.has(optTerm)) {
@@ -418,9 +356,10 @@ int main(int argc, char** argv) {
     for (const auto& [family, number] : plan.numbered) {
       if (rc == 0) rc = tykThesaurusLookupAddRelation(handle, number, family);
     }
+    if (rc == 0 && opts.has("wildcard")) rc = setWildcards(handle, wildcards);
     if (rc != 0) return apiFailed(info, rc, "setting up the lookup");
     rc = tykThesaurusLookupPerform(handle, &list, term.data(), static_cast<unsigned>(term.size()));
-    if (rc != 0) return apiFailed(info, rc, "looking up '" + term + "'");
+    if (rc != 0) return notFound(info, rc, term, "looking up '" + term + "'");
   }
   uint32_t count = 0;
   bool complete = true;
@@ -428,16 +367,18 @@ int main(int argc, char** argv) {
   std::vector<Entry> entries = readList(list);
 
   if (!opts.has(optTerm)) {
-    printTopTerms(format, opts.has("global") ? "  " : "", entries);
+    printTopTerms(format, subject, opts.has("global"), words, groups, entries);
   } else if (plan.preferred) {
     const Entry* best = nullptr;
     for (const Entry& e : entries) {
       if (e.type == CNET_RELTYPE_SYNONYM && (best == nullptr || e.strength > best->strength))
         best = &e;
     }
-    if (best != nullptr) printEntries(format, term, {*best});
+    std::vector<Entry> shown;
+    if (best != nullptr) shown.push_back(*best);
+    printEntries(format, subject, term, complete, shown);
   } else {
-    printEntries(format, term, entries);
+    printEntries(format, subject, term, complete, entries);
   }
   if (verbose) {
     std::fprintf(stderr, "%u terms%s\n", count,

@@ -40,8 +40,10 @@ const char kHelp[] =
     "  -maps <list>      the maps to convert, comma-separated: tf (field names), an and as\n"
     "                    (attribute names); default: every map file the index has\n"
     "  -show <file>      print the entries of a (32-bit) map file instead\n"
-    "  -h, -help         print this text\n"
-    "  --version         print the version\n";
+    "  -h, -help, --help print this text\n"
+    "  -version, --version\n"
+    "                    print the version of the tool and of the library\n"
+    "Every option may also be written with two dashes: --name value or --name=value.\n";
 
 const char* const kMapKinds[] = {"tf", "an", "as"};
 

@@ -14,13 +14,6 @@
 
 namespace thestool {
 
-const std::string Options::empty_;
-
-const std::string& Options::value(const std::string& name, const std::string& fallback) const {
-  auto it = values_.find(name);
-  return it == values_.end() ? fallback : it->second;
-}
-
 std::string message(unsigned number, const char* p1, const char* p2) {
   try {
     CosClMessageCatalog catalog("");
@@ -32,63 +25,12 @@ std::string message(unsigned number, const char* p1, const char* p2) {
   }
 }
 
-std::string parseOptions(int argc, const char* const* argv, const std::vector<OptionSpec>& specs,
-                         Options* out) {
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (arg[0] != '-' || arg[1] == '\0') return std::string("unexpected argument '") + arg + "'";
-    std::string name = arg + 1;
-    if (name == "h" || name == "help") {
-      out->set("help", "");
-      continue;
-    }
-    if (name == "-version" || name == "version") {
-      out->set("version", "");
-      continue;
-    }
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& s : specs) {
-      if (s.name == name) spec = &s;
-    }
-    if (spec == nullptr) return "unknown option -" + name;
-    if (out->has(name)) return "option -" + name + " given twice";
-    if (!spec->takesValue) {
-      out->set(name, "");
-      continue;
-    }
-    if (i + 1 >= argc) return "option -" + name + " needs a value";
-    out->set(name, argv[++i]);
-  }
-  return std::string();
-}
-
-bool parseInteger(const std::string& text, long low, long high, long* out) {
-  if (text.empty() || text.size() > 18) return false;
-  for (char c : text) {
-    if ((c < '0' || c > '9') && c != '-') return false;
-  }
-  errno = 0;
-  char* end = nullptr;
-  long v = std::strtol(text.c_str(), &end, 10);
-  if (errno != 0 || end == nullptr || *end != '\0' || v < low || v > high) return false;
-  *out = v;
-  return true;
-}
-
 int usageError(const char* tool, const std::string& error, unsigned synopsisNumber) {
-  std::fprintf(stderr, "%s: %s\nUsage: %s\n%s", tool, error.c_str(), tool,
-               message(synopsisNumber).c_str());
-  return kExitUsage;
+  return usageError(tool, error, message(synopsisNumber));
 }
 
-int printHelp(unsigned titleNumber, unsigned helpNumber) {
-  std::printf("%s\n\n%s", message(titleNumber).c_str(), message(helpNumber).c_str());
-  return kExitOk;
-}
-
-int printVersion(const char* tool) {
-  std::printf("%s %s\n", tool, cnetVersion());
-  return kExitOk;
+int printHelp(unsigned titleNumber, unsigned helpNumber, const std::vector<OptionSpec>& specs) {
+  return printHelp(message(titleNumber) + "\n\n" + message(helpNumber), specs);
 }
 
 bool splitDictionaryPath(const std::string& path, DictionaryPath* out, std::string* error) {
@@ -134,6 +76,17 @@ bool codePageOfCcsid(unsigned long ccsid, uint8_t* codePage) {
   } catch (const TykClException&) {
     return false;
   }
+}
+
+uint16_t ccsidOfCodePage(uint8_t codePage) {
+  static const uint16_t kCcsids[] = {1208, 819,  850,  874,  1250, 1251, 1252, 1253, 1254,
+                                     1255, 1256, 1257, 1258, 932,  942,  943,  5039, 954,
+                                     950,  949,  970,  1363, 1381, 1383, 1386};
+  for (uint16_t ccsid : kCcsids) {
+    uint8_t page = 0;
+    if (codePageOfCcsid(ccsid, &page) && page == codePage) return ccsid;
+  }
+  return 0;
 }
 
 bool parseCcsid(const std::string& text, uint16_t* ccsid, uint8_t* codePage) {

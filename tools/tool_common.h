@@ -1,9 +1,6 @@
-// Shared pieces of the thesaurus command-line tools: argument parsing, the texts of the
-// message table, dictionary path splitting, CCSID mapping and the exit codes.
-//
-// Every tool accepts options of the form "-name" or "-name value"; "-h" and "-help" print the
-// tool's help text. An unknown option, a missing value or an option given twice is a usage
-// error (exit 2); a failed operation exits 8; success exits 0. The tools are single-threaded.
+// Shared pieces of the thesaurus command-line tools: the texts of the message table, dictionary
+// path splitting, CCSID mapping and the engine's messages. Option parsing and the exit codes
+// are in tool_options.h. The tools call these from one thread.
 #ifndef TOOLS_TOOL_COMMON_H
 #define TOOLS_TOOL_COMMON_H
 
@@ -13,12 +10,9 @@
 #include <vector>
 
 #include "thesaurus_engine/cnet.h"
+#include "tool_options.h"
 
 namespace thestool {
-
-constexpr int kExitOk = 0;
-constexpr int kExitUsage = 2;
-constexpr int kExitFailed = 8;
 
 // Numbers of the message table that the tools use by name.
 enum Msg : unsigned {
@@ -58,43 +52,13 @@ enum Msg : unsigned {
 // The text of message `number` of the message table with %1 and %2 filled in.
 std::string message(unsigned number, const char* p1 = nullptr, const char* p2 = nullptr);
 
-// One option a tool accepts: its name without the leading '-' and whether a value follows.
-struct OptionSpec {
-  std::string name;
-  bool takesValue;
-};
-
-// The options found on a command line; each name at most once.
-class Options {
- public:
-  bool has(const std::string& name) const { return values_.count(name) != 0; }
-  // The value of an option, or fallback when it was not given.
-  const std::string& value(const std::string& name, const std::string& fallback = empty_) const;
-  void set(const std::string& name, const std::string& value) { values_[name] = value; }
-
- private:
-  static const std::string empty_;
-  std::map<std::string, std::string> values_;
-};
-
-// Parses argv[1 .. argc) against specs. Returns an empty string on success, else a one-line
-// description of the usage error. "-h" and "-help" are always accepted (name "help"), and so
-// are "--version" and "-version" (name "version").
-std::string parseOptions(int argc, const char* const* argv, const std::vector<OptionSpec>& specs,
-                         Options* out);
-
-// Reads a decimal integer that must fill the whole text and lie in [low, high].
-bool parseInteger(const std::string& text, long low, long high, long* out);
-
 // Prints "<tool>: <error>" and the synopsis (message synopsisNumber) to standard error and
 // returns kExitUsage.
 int usageError(const char* tool, const std::string& error, unsigned synopsisNumber);
 
-// Prints the title and the help text of a tool to standard output; returns kExitOk.
-int printHelp(unsigned titleNumber, unsigned helpNumber);
-
-// Prints "<tool> <library version>" to standard output; returns kExitOk.
-int printVersion(const char* tool);
+// Prints the title and the help text of a tool (message numbers) followed by the options of
+// specs that the message text does not describe; returns kExitOk.
+int printHelp(unsigned titleNumber, unsigned helpNumber, const std::vector<OptionSpec>& specs);
 
 // A dictionary named by a path: the directory part ("." for none, "/" for the root) and the
 // base name with a dictionary file extension (.wdf, .wdv, .grf, .grv) removed.
@@ -107,6 +71,9 @@ bool splitDictionaryPath(const std::string& path, DictionaryPath* out, std::stri
 
 // Maps a CCSID to the engine's code page number; false for an unsupported CCSID.
 bool codePageOfCcsid(unsigned long ccsid, uint8_t* codePage);
+
+// The CCSID of an engine code page number among the CCSIDs the tools accept; 0 for none.
+uint16_t ccsidOfCodePage(uint8_t codePage);
 
 // Reads a CCSID option value; false when it is not a number or not supported.
 bool parseCcsid(const std::string& text, uint16_t* ccsid, uint8_t* codePage);

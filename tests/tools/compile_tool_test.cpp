@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "support/synthetic_definition.h"
 #include "support/temp_dir.h"
 #include "tool_runner.h"
 
@@ -162,6 +163,48 @@ TEST(CompileTool, WarningsGoToStandardErrorAndTheRestIsCompiled) {
       << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(hasDictionary(dir, "w"));
+}
+
+TEST(CompileTool, QuietGivesOneLinePerWarningId) {
+  TempDir dir;
+  writeFile(dir.file("w.def"),
+            ":WORDS\nlonely\n:WORDS\nalone\n"         // two blocks without relation: zolC703W
+            ":WORDS:SYNONYM\ncar\nauto\ncar :50\n");  // car repeated: zolC705W
+  ToolResult r = runTool(kCompile, {"-f", dir.file("w.def"), "-ccsid", "1208", "-q"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "thesaurus-compile: zolC703W 2 times: a block without a relation, dropped\n"
+            "thesaurus-compile: zolC705W 1 time: a word repeated within a block, the earlier "
+            "line dropped\n");
+  EXPECT_EQ(r.out, "");
+  // A failure still says why after the summary.
+  writeFile(dir.file("w.def"), ":WORDS\nlonely\n:WORDS:SYNONYM\nbus\napple :101\n");
+  r = runTool(kCompile, {"-f", dir.file("w.def"), "-ccsid", "1208", "-q"});
+  EXPECT_EQ(r.exitCode, 8);
+  EXPECT_EQ(r.err.rfind("thesaurus-compile: zolC703W 1 time: ", 0), 0u) << r.err;
+  EXPECT_NE(r.err.find("line 5"), std::string::npos) << r.err;
+}
+
+TEST(CompileTool, TerminalShowsOneStatusLineAtMostFourTimesASecond) {
+  TempDir dir;
+  synthetic::Options options;
+  options.occurrences = 300000;
+  ASSERT_GT(synthetic::writeDefinition(dir.file("big.def"), options), 0u);
+  double seconds = 0;
+  ToolResult r = toolstest::runToolOnTerminal(
+      kCompile, {"-f", dir.file("big.def"), "-ccsid", "1208"}, &seconds);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  // Every drawing rewrites the line from its start; the engine's own stage lines give way to it.
+  const std::string drawn = "\rthesaurus-compile: " + dir.file("big.def") + ": ";
+  std::size_t draws = 0;
+  for (std::size_t at = r.err.find(drawn); at != std::string::npos; at = r.err.find(drawn, at + 1))
+    ++draws;
+  EXPECT_GE(draws, 1u) << r.err;
+  EXPECT_LE(static_cast<double>(draws), 4 * seconds + 2) << seconds << " s\n" << r.err;
+  EXPECT_EQ(r.err.find("Regist start"), std::string::npos) << r.err;
+  // The last drawing is erased again (before a warning, or at the end).
+  EXPECT_LT(r.err.rfind(drawn), r.err.rfind("\r\x1b[K")) << r.err;
 }
 
 }  // namespace

@@ -16,6 +16,8 @@ set(prefix ${WORK_DIR}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
 foreach(f bin/thesaurus-compile bin/thesaurus-lookup bin/thesaurus-admin
+          share/man/man1/thesaurus-compile.1 share/man/man1/thesaurus-lookup.1
+          share/man/man1/thesaurus-admin.1 share/bash-completion/completions/thesaurus-lookup
           include/thesaurus/thesaurus_engine/cnet.h include/thesaurus/tyk_cnet/tyk_api_thes.h
           include/thesaurus/thesaurus_version.h
           lib/cmake/Thesaurus/ThesaurusConfig.cmake lib/pkgconfig/thesaurus.pc)

@@ -78,11 +78,20 @@ TEST_F(LookupTool, OutputsMatchTheExpectedFiles) {
       {{"-term", "car", "-relType", "RT", "-relName", "4"}, "car_translations.txt"},
       {{"-global"}, "global.txt"},
       {{"-expand", "car & garage"}, "expand_car_garage.txt"},
+      // Long options, with their value after a blank or after '='.
+      {{"--term=car", "--relType", "BT"}, "car_broader.txt"},
+      {{"--term", "car", "--relType=BT", "-format", "json"}, "car_broader.json"},
+      {{"-term", "b?ke", "-wildcard", "*?", "-relType", "UF", "-maxDepth", "1"},
+       "bike_wildcard.txt"},
   };
   for (const Case& c : cases) {
     ToolResult r = lookup(c.args);
     EXPECT_EQ(r.exitCode, 0) << c.expected << ": " << r.err;
-    EXPECT_EQ(r.out, readFile(kExpected + "/" + c.expected)) << c.expected;
+    // The JSON document names the dictionary as given, which lies in a new directory each run.
+    std::string out = r.out;
+    const std::string named = "\"dictionary\": \"" + dict() + "\"";
+    if (out.rfind("{" + named, 0) == 0) out.replace(1, named.size(), "\"dictionary\": \"DICT\"");
+    EXPECT_EQ(out, readFile(kExpected + "/" + c.expected)) << c.expected;
     EXPECT_EQ(r.err, "") << c.expected;
   }
 }
@@ -194,10 +203,14 @@ TEST_F(LookupTool, ExpansionWidensEveryWordOfTheQuery) {
 }
 
 TEST_F(LookupTool, FailuresAndUsageErrorsHaveTheirExitCodes) {
+  // A term that is not there is no failure: exit 1, as grep says for no match.
   ToolResult r = lookup({"-term", "zebra"});
-  EXPECT_EQ(r.exitCode, 8);
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("The specified term can not be found."), std::string::npos) << r.err;
+  EXPECT_EQ(r.err, "thesaurus-lookup: 'zebra' is not in the dictionary\n");
+
+  r = lookup({"-term", "zz*", "-wildcard", "*"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
 
   r = runTool(kLookup, {"-f", dir_->file("none"), "-term", "car"});
   EXPECT_EQ(r.exitCode, 8);
@@ -211,7 +224,11 @@ TEST_F(LookupTool, FailuresAndUsageErrorsHaveTheirExitCodes) {
       {{"-term", "car", "-maxTerms", "0"}, "-maxTerms is a number from 1 to"},
       {{"-term", "car", "-maxDepth", "x"}, "-maxDepth is a number"},
       {{"-term", "car", "-strength", "101"}, "-strength is a number from 0 to 100"},
-      {{"-term", "car", "-format", "xml"}, "-format is text, tsv or dot"},
+      {{"-term", "car", "-format", "xml"}, "-format is text, tsv, dot or json"},
+      {{"-term", "car", "-wildcard", "***"}, "-wildcard takes one or two different characters"},
+      {{"-wildcard", "*"}, "goes with -term"},
+      {{"-expand", "car", "-format", "tsv"}, "with -format text or json only"},
+      {{"--term=car", "--all=yes"}, "option --all takes no value"},
       {{"-term", std::string(65, 'a')}, "-term takes 1 to 64 bytes"},
       {{"-term", "car", "-expand", "car"}, "-expand goes without"},
       {{"-global", "-term", "car"}, "-global goes without"},

@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <regex>
 
 extern char** environ;
@@ -40,15 +42,15 @@ void drain(int outFd, int errFd, std::string* out, std::string* err) {
   }
 }
 
-}  // namespace
-
-ToolResult runTool(const std::string& program, const std::vector<std::string>& args) {
+// Runs program with standard output on a pipe and standard error on errPipe's write end (a pipe
+// or a terminal), collecting both until they close.
+ToolResult spawnAndCollect(const std::string& program, const std::vector<std::string>& args,
+                           int errPipe[2]) {
   ToolResult result;
-  int outPipe[2], errPipe[2];
-  if (pipe2(outPipe, O_CLOEXEC) != 0) return result;
-  if (pipe2(errPipe, O_CLOEXEC) != 0) {
-    close(outPipe[0]);
-    close(outPipe[1]);
+  int outPipe[2];
+  if (pipe2(outPipe, O_CLOEXEC) != 0) {
+    close(errPipe[0]);
+    close(errPipe[1]);
     return result;
   }
   posix_spawn_file_actions_t actions;
@@ -81,6 +83,26 @@ ToolResult runTool(const std::string& program, const std::vector<std::string>& a
   else if (WIFSIGNALED(status))
     result.exitCode = 128 + WTERMSIG(status);
   return result;
+}
+
+}  // namespace
+
+ToolResult runTool(const std::string& program, const std::vector<std::string>& args) {
+  int errPipe[2];
+  if (pipe2(errPipe, O_CLOEXEC) != 0) return ToolResult{};
+  return spawnAndCollect(program, args, errPipe);
+}
+
+ToolResult runToolOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                             double* elapsedSeconds) {
+  int terminal[2];  // master, slave
+  if (openpty(&terminal[0], &terminal[1], nullptr, nullptr, nullptr) != 0) return ToolResult{};
+  fcntl(terminal[0], F_SETFD, FD_CLOEXEC);
+  fcntl(terminal[1], F_SETFD, FD_CLOEXEC);
+  auto start = std::chrono::steady_clock::now();
+  ToolResult r = spawnAndCollect(program, args, terminal);
+  *elapsedSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return r;
 }
 
 std::vector<std::string> lines(const std::string& text) {

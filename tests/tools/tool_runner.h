@@ -17,6 +17,12 @@ struct ToolResult {
 // Runs program with args (argv[1..]) and waits for it; stdin is /dev/null.
 ToolResult runTool(const std::string& program, const std::vector<std::string>& args);
 
+// Runs program like runTool, but with standard error on a pseudo-terminal (so that the tool
+// sees a terminal there); err receives what the terminal showed, its line ends as "\r\n".
+// elapsedSeconds receives the run's wall-clock time.
+ToolResult runToolOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                             double* elapsedSeconds);
+
 // The lines of text, without their line ends.
 std::vector<std::string> lines(const std::string& text);
 
