@@ -127,8 +127,10 @@ void EngineConsole::update() {
           .count());
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, " %ld:%02ld", seconds / 60, seconds % 60);
-  line_.set(std::string(tool_) + ": " + subject_ + ": " + stage_ +
-            (percent_ >= 0 ? " " + std::to_string(percent_) + "%" : "") + elapsed);
+  std::string text = tool_;
+  text.append(": ").append(subject_).append(": ").append(stage_);
+  if (percent_ >= 0) text.append(" ").append(std::to_string(percent_)).append("%");
+  line_.set(text.append(elapsed));
   line_.draw();
 }
 

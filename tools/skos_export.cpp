@@ -111,8 +111,10 @@ class TurtleWriter {
 
   void writeConcept(const Block& block) {
     const std::size_t best = strongest(block);
-    std::string text = "\n" + conceptIri(writtenConcepts_++, block.members[best].text) +
-                       " a skos:Concept ;\n    skos:inScheme " + scheme();
+    std::string text = "\n";
+    text.append(conceptIri(writtenConcepts_++, block.members[best].text))
+        .append(" a skos:Concept ;\n    skos:inScheme ")
+        .append(scheme());
     auto addLabel = [&](const BlockWord& w, bool preferred) {
       const char* kind = preferred                                   ? kLabelNames[kPrefLabel]
                          : w.strength > kLabelStrength[kHiddenLabel] ? kLabelNames[kAltLabel]
