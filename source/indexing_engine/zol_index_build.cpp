@@ -12,6 +12,7 @@
 
 #include "zol_codepage.h"
 #include "zol_index_file.h"
+#include "zol_normalize.h"
 #include "zol_status.h"
 
 // State of one index build (declared opaque in zol.h).

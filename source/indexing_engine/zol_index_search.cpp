@@ -16,6 +16,7 @@
 #include "zol_codepage.h"
 #include "zol_index_cache.h"
 #include "zol_index_file.h"
+#include "zol_normalize.h"
 #include "zol_status.h"
 
 namespace {

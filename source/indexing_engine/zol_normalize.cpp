@@ -20,6 +20,7 @@
 
 #include "zol_codepage.h"
 #include "zol_index_file.h"
+#include "zol_normalize.h"
 #include "zol_status.h"
 
 namespace zol {
