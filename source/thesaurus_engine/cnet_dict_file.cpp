@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cnet_bytes.h"
 #include "cnet_dict.h"
 #include "cnet_names.h"
 #include "cnet_os.h"
 #include "cnet_os_cache.h"
 #include "cnet_status.h"
+#include "thesaurus_bytes.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cnet_bytes.h"
 #include "cnet_dict.h"
 #include "cnet_status.h"
+#include "thesaurus_bytes.h"
 
 namespace {
 

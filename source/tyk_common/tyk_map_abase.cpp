@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "../thesaurus_engine/cnet_bytes.h"
 #include "common_services/cos_memmgr.h"
+#include "thesaurus_bytes.h"
 #include "tyk_common/tyk_error_info.h"
 #include "tyk_common/tyk_exception.h"
 #include "tyk_common/tyk_message_table.h"
