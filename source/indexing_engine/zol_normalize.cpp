@@ -287,9 +287,9 @@ bool overlaps(const char* a, size_t aLength, const char* b, size_t bLength) {
 
 }  // namespace
 
-extern "C" THES_EXPORT void ZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length,
-                                             char* out, int32_t capacity, int32_t* outLength,
-                                             int32_t mode, ZOLSTATUS* status) {
+THES_EXPORT void ZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
+                                  int32_t capacity, int32_t* outLength, int32_t mode,
+                                  ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (outLength != nullptr) *outLength = 0;
   if (!checkWordArguments(codePage, word, length, out, capacity, outLength, mode, status)) return;
@@ -319,9 +319,9 @@ extern "C" THES_EXPORT void ZOLnormalizeWord(uint8_t codePage, const char* word,
   }
 }
 
-extern "C" THES_EXPORT void ZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length,
-                                               char* out, int32_t capacity, int32_t* outLength,
-                                               int32_t mode, ZOLSTATUS* status) {
+THES_EXPORT void ZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
+                                    int32_t capacity, int32_t* outLength, int32_t mode,
+                                    ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (outLength != nullptr) *outLength = 0;
   if (!checkWordArguments(codePage, word, length, out, capacity, outLength, mode, status)) return;

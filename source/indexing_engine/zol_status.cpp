@@ -90,7 +90,7 @@ constexpr Message kMessages[] = {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 
-extern "C" THES_EXPORT void ZOLgetMessage(uint8_t codePage, const ZOLSTATUS* status, char* buffer) {
+THES_EXPORT void ZOLgetMessage(uint8_t codePage, const ZOLSTATUS* status, char* buffer) {
   if (buffer == nullptr) return;
   if (codePage == 0 || codePage > 37) {
     std::strcpy(buffer, "Codepage parameter cannot be interpreted.");

@@ -392,8 +392,6 @@ void cnetCompileSteps(CNETCTL* work, const CNETDEF* definition, const CNETCODE* 
   cnetTmpDelete(c.tmp.get(), nullptr);
 }
 
-extern "C" {
-
 THES_EXPORT int32_t cnetWrdGrpCmp(const void* pa, const void* pb) {
   const auto* a = static_cast<const CNETWRDGRP*>(pa);
   const auto* b = static_cast<const CNETWRDGRP*>(pb);
@@ -432,5 +430,3 @@ THES_EXPORT int32_t cnetWrdGrpGrpIdCmp(const void* pa, const void* pb) {
   const auto* b = static_cast<const CNETGRPRUN*>(pb);
   return static_cast<int32_t>(a->block - b->block);
 }
-
-}  // extern "C"

@@ -269,9 +269,9 @@ void cnetCompileWriteStep(CnetCompile& c) {
   if (!c.failed() && scratch.retcode != 0) *c.status = scratch;
 }
 
-extern "C" THES_EXPORT void cnetWdvRelCheck(const CNETEXEC* exec, const char* definitionPath,
-                                            uint32_t w, const char* text, uint32_t length,
-                                            CNETRELENT* list, uint32_t* count, uint8_t codePage) {
+THES_EXPORT void cnetWdvRelCheck(const CNETEXEC* exec, const char* definitionPath, uint32_t w,
+                                 const char* text, uint32_t length, CNETRELENT* list,
+                                 uint32_t* count, uint8_t codePage) {
   std::sort(list, list + *count, [](const CNETRELENT& a, const CNETRELENT& b) {
     return relationKey(a) < relationKey(b);
   });

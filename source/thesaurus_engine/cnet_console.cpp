@@ -29,8 +29,7 @@ bool warningsOn(const CNETEXEC* exec) {
 
 }  // namespace
 
-extern "C" THES_EXPORT void cnetTimef(const CNETEXEC* exec, const char* name, const char* format,
-                                      ...) {
+THES_EXPORT void cnetTimef(const CNETEXEC* exec, const char* name, const char* format, ...) {
   if (!cnetProgressOn(exec)) return;
   struct tm local = {};
   char stamp[128] = "";
@@ -46,7 +45,7 @@ extern "C" THES_EXPORT void cnetTimef(const CNETEXEC* exec, const char* name, co
   std::fflush(stdout);
 }
 
-extern "C" THES_EXPORT void cnetProgress(const CNETEXEC* exec, uint32_t done, int32_t total) {
+THES_EXPORT void cnetProgress(const CNETEXEC* exec, uint32_t done, int32_t total) {
   if (!cnetProgressOn(exec) || total == 0) return;
   // 32-bit signed arithmetic, wrapping as the counters always have.
   int32_t scaled = static_cast<int32_t>(done * 100u);
@@ -55,8 +54,7 @@ extern "C" THES_EXPORT void cnetProgress(const CNETEXEC* exec, uint32_t done, in
   std::fflush(stdout);
 }
 
-extern "C" THES_EXPORT void cnetWarnf(const CNETEXEC* exec, const char* name, const char* format,
-                                      ...) {
+THES_EXPORT void cnetWarnf(const CNETEXEC* exec, const char* name, const char* format, ...) {
   if (!warningsOn(exec)) return;
   if (name != nullptr && name[0] != '\0') std::fprintf(stderr, "%s: ", name);
   va_list ap;

@@ -71,8 +71,6 @@ bool writeEntries(CNETFILE* file, const void* entries, uint32_t count, uint32_t 
 
 }  // namespace
 
-extern "C" {
-
 THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount, uint32_t** groups,
                                  uint32_t* relCount, CNETRELENT** rels, char* text,
                                  uint32_t* textLen, CNETSTATUS* status) {
@@ -237,5 +235,3 @@ THES_EXPORT void cnetWriteGroup(CNETCTL* ctl, const CNETGROUPREC* in, const CNET
   raw[19] = in->reserved;
   cnetFileWrite(&ctl->files[2], kCnetHere, raw, sizeof raw, kErrGroupAppend, status);
 }
-
-}  // extern "C"

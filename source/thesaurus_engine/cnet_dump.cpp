@@ -292,10 +292,9 @@ void removeMarker(const char* name, const char* directories) {
 
 }  // namespace
 
-extern "C" THES_EXPORT void zolCNETdump(const char* name, const char* directories,
-                                        const CNETTERM* term, const CNETDEF* output,
-                                        const CNETEXEC* exec, int32_t reserved,
-                                        CNETSTATUS* status) {
+THES_EXPORT void zolCNETdump(const char* name, const char* directories, const CNETTERM* term,
+                             const CNETDEF* output, const CNETEXEC* exec, int32_t reserved,
+                             CNETSTATUS* status) {
   if (status == nullptr) return;
   cnetClearStatus(status);
   if (!checkDumpArguments(&name, &directories, term, output, exec, reserved, status)) return;
@@ -336,8 +335,7 @@ extern "C" THES_EXPORT void zolCNETdump(const char* name, const char* directorie
   session.close();
 }
 
-extern "C" THES_EXPORT void zolCNETclear(const char* name, const char* directories,
-                                         CNETSTATUS* status) {
+THES_EXPORT void zolCNETclear(const char* name, const char* directories, CNETSTATUS* status) {
   if (status == nullptr) return;
   cnetClearStatus(status);
   if (!cnetCorrectNames(&name, &directories)) {
@@ -366,9 +364,8 @@ extern "C" THES_EXPORT void zolCNETclear(const char* name, const char* directori
   cnetUnlock(nullptr, CNET_LOCK_CLEAR, name, directories, handles, flags, status);
 }
 
-extern "C" THES_EXPORT uint32_t zolCNETgetInfo(const char* name, const char* directories,
-                                               int32_t reserved, CNETINFO* info, int32_t reserved2,
-                                               CNETSTATUS* status) {
+THES_EXPORT uint32_t zolCNETgetInfo(const char* name, const char* directories, int32_t reserved,
+                                    CNETINFO* info, int32_t reserved2, CNETSTATUS* status) {
   if (status == nullptr) return 0;
   cnetClearStatus(status);
   if (info != nullptr) std::memset(info, 0, sizeof *info);

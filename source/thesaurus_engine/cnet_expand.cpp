@@ -486,10 +486,11 @@ void expand(CNETEXPCTX* ctx, CnetReadSession& session, const ZOLSEARCHCOND& cond
 
 }  // namespace
 
-extern "C" THES_EXPORT void zolCNETexpandSearchCond(
-    void** context, const char* name, const char* directories, const ZOLSEARCHCOND* condition,
-    const CNETCOND* lookup, const CNETEXPOPT* options, int32_t reserved, ZOLSEARCHCOND* out,
-    CNETEXPSUMMARY** summary, CNETSTATUS* status) {
+THES_EXPORT void zolCNETexpandSearchCond(void** context, const char* name, const char* directories,
+                                         const ZOLSEARCHCOND* condition, const CNETCOND* lookup,
+                                         const CNETEXPOPT* options, int32_t reserved,
+                                         ZOLSEARCHCOND* out, CNETEXPSUMMARY** summary,
+                                         CNETSTATUS* status) {
   if (status == nullptr) return;
   cnetClearStatus(status);
   if (summary != nullptr) *summary = nullptr;
@@ -523,7 +524,7 @@ extern "C" THES_EXPORT void zolCNETexpandSearchCond(
   }
 }
 
-extern "C" THES_EXPORT void zolCNETexpandSearchCond_Release(void** context, CNETSTATUS* status) {
+THES_EXPORT void zolCNETexpandSearchCond_Release(void** context, CNETSTATUS* status) {
   cnetClearStatus(status);
   if (context == nullptr || *context == nullptr) return;
   auto* ctx = static_cast<CNETEXPCTX*>(*context);

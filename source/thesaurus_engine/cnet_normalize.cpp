@@ -14,8 +14,8 @@ constexpr uint8_t kUtf8 = 34;               // code page number of UTF-8
 
 }  // namespace
 
-void cnetZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
-                          int32_t outSize, int32_t* outLength, CNETSTATUS* status) {
+THES_EXPORT void cnetZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
+                                      int32_t outSize, int32_t* outLength, CNETSTATUS* status) {
   ZOLSTATUS engine{};
   int32_t produced = 0;
   ZOLnormalizeWord(codePage, word, length, out, outSize, &produced, kModeMatching, &engine);
@@ -26,8 +26,9 @@ void cnetZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length, ch
   *outLength = produced;
 }
 
-void cnetZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
-                            int32_t outSize, int32_t* outLength, CNETSTATUS* status) {
+THES_EXPORT void cnetZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length,
+                                        char* out, int32_t outSize, int32_t* outLength,
+                                        CNETSTATUS* status) {
   ZOLSTATUS engine{};
   int32_t produced = 0;
   ZOLunnormalizeWord(codePage, word, length, out, outSize, &produced, kModeMatching, &engine);
@@ -42,8 +43,8 @@ void cnetZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length, 
   *outLength = produced;
 }
 
-void cnetZOLnormalizeWordLength(uint8_t codePage, const char* word, int32_t length,
-                                int32_t* outLength, CNETSTATUS* status) {
+THES_EXPORT void cnetZOLnormalizeWordLength(uint8_t codePage, const char* word, int32_t length,
+                                            int32_t* outLength, CNETSTATUS* status) {
   *outLength = 0;
   if (codePage != kUtf8 || length < 43 || length > CNET_TERM_MAX) return;
   const int32_t size = 3 * length;

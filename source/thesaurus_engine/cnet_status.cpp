@@ -60,8 +60,7 @@ void cnetClearStatus(CNETSTATUS* status) {
   if (status != nullptr) std::memset(status, 0, sizeof *status);
 }
 
-extern "C" THES_EXPORT void cnetConvertStatus_ZOL_CNET(const ZOLSTATUS* engine,
-                                                       CNETSTATUS* status) {
+THES_EXPORT void cnetConvertStatus_ZOL_CNET(const ZOLSTATUS* engine, CNETSTATUS* status) {
   if (engine == nullptr || status == nullptr) return;
   if (status->retcode != 0 || engine->retcode == 0) return;
   status->retcode = engine->retcode + CNET_ENGINE_BASE;
@@ -72,7 +71,7 @@ extern "C" THES_EXPORT void cnetConvertStatus_ZOL_CNET(const ZOLSTATUS* engine,
   status->filename2[sizeof status->filename2 - 1] = '\0';
 }
 
-extern "C" THES_EXPORT const uint8_t* cnetMemNonZero(const uint8_t* area, int32_t length) {
+THES_EXPORT const uint8_t* cnetMemNonZero(const uint8_t* area, int32_t length) {
   if (area == nullptr) return nullptr;
   for (int32_t i = 0; i < length; ++i) {
     if (area[i] != 0) return area + i;

@@ -160,7 +160,7 @@ bool cnetTmpName(CNETTMPSET* set, const char* directory, const char* name) {
   return ok;
 }
 
-extern "C" THES_EXPORT void cnetTmpOpen(CNETTMPSET* set, uint8_t mode, CNETSTATUS* status) {
+THES_EXPORT void cnetTmpOpen(CNETTMPSET* set, uint8_t mode, CNETSTATUS* status) {
   switch (mode) {
     case 'W': {
       auto* records = static_cast<CNETTMPREC*>(std::malloc(kInitialRecords * sizeof(CNETTMPREC)));
@@ -195,9 +195,8 @@ extern "C" THES_EXPORT void cnetTmpOpen(CNETTMPSET* set, uint8_t mode, CNETSTATU
   }
 }
 
-extern "C" THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const char* text,
-                                         uint32_t length, uint8_t strength, const REL* rel,
-                                         CNETSTATUS* status) {
+THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const char* text, uint32_t length,
+                              uint8_t strength, const REL* rel, CNETSTATUS* status) {
   if (length < 1 || length > CNET_WORD_MAX || set->records == nullptr) {
     cnetFail(status, CNET_UNEXPECTED, kErrMisaligned);
     return;
@@ -236,9 +235,8 @@ extern "C" THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const
   cnetTmpPairWrite(set->pairs[kInput], rec, text, status);
 }
 
-extern "C" THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial, char* text,
-                                              uint32_t* length, uint8_t* strength, REL* rel,
-                                              CNETSTATUS* status) {
+THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial, char* text, uint32_t* length,
+                                   uint8_t* strength, REL* rel, CNETSTATUS* status) {
   *length = 0;
   const CNETTMPREC* r;
   const char* t;
@@ -250,9 +248,8 @@ extern "C" THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial,
   *rel = r->rel;
 }
 
-extern "C" THES_EXPORT void cnetTmpRead(CNETTMPSET* set, uint32_t* serial, char* text,
-                                        uint32_t* length, uint8_t* strength, REL* rel,
-                                        CNETSTATUS* status) {
+THES_EXPORT void cnetTmpRead(CNETTMPSET* set, uint32_t* serial, char* text, uint32_t* length,
+                             uint8_t* strength, REL* rel, CNETSTATUS* status) {
   *length = 0;
   CNETTMPPAIR& p = set->pairs[kInput];
   pairRead(p, status);
@@ -264,13 +261,13 @@ extern "C" THES_EXPORT void cnetTmpRead(CNETTMPSET* set, uint32_t* serial, char*
   if (rel != nullptr) *rel = p.current.rel;
 }
 
-extern "C" THES_EXPORT void cnetTmpClose(CNETTMPSET* set, CNETSTATUS* status) {
+THES_EXPORT void cnetTmpClose(CNETTMPSET* set, CNETSTATUS* status) {
   for (CNETTMPPAIR& p : set->pairs)
     cnetTmpPairClose(p, status);
   cnetTmpEndMerge(set);
 }
 
-extern "C" THES_EXPORT void cnetTmpDelete(CNETTMPSET* set, CNETSTATUS* status) {
+THES_EXPORT void cnetTmpDelete(CNETTMPSET* set, CNETSTATUS* status) {
   for (CNETTMPPAIR& p : set->pairs) {
     // Files still open are closed first, without reporting, so that nothing is left behind.
     cnetTmpPairClose(p, nullptr);

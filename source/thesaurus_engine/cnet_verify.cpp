@@ -215,9 +215,8 @@ bool checkRecords(CnetReadSession& session, const CNETEXEC* exec, CNETSTATUS* st
 }  // namespace
 
 // A null CNETEXEC is taken as all output on, as everywhere else in the engine.
-extern "C" THES_EXPORT void zolCNETverify(const char* name, const char* directories,
-                                          const CNETEXEC* exec, int32_t reserved, int32_t reserved2,
-                                          CNETSTATUS* status) {
+THES_EXPORT void zolCNETverify(const char* name, const char* directories, const CNETEXEC* exec,
+                               int32_t reserved, int32_t reserved2, CNETSTATUS* status) {
   if (status == nullptr) return;
   cnetClearStatus(status);
   if (!cnetCorrectNames(&name, &directories)) {
