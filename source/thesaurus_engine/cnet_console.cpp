@@ -21,6 +21,18 @@ void cnetProgressPrintf(const CNETEXEC* exec, const char* format, ...) {
   std::fflush(stdout);
 }
 
+CnetProgressCounter::CnetProgressCounter(const CNETEXEC* exec, uint64_t total)
+    : exec_(exec), total_(total) {
+  constexpr uint64_t kLimit = 0x7FFFFFFF / 100;
+  while ((total_ >> shift_) > kLimit)
+    ++shift_;
+}
+
+void CnetProgressCounter::show(uint64_t done) const {
+  cnetProgress(exec_, static_cast<uint32_t>(done >> shift_),
+               static_cast<int32_t>(total_ >> shift_));
+}
+
 namespace {
 
 bool warningsOn(const CNETEXEC* exec) {

@@ -52,10 +52,6 @@ constexpr int32_t kDeleteIndex = 3;   // option of ZOL_deleteIndex
 constexpr uint8_t kWeightFull = 100;  // the only term weight accepted
 constexpr uint32_t kSetsCleared = 3;  // sets 0 to 2; set 3 is left alone
 
-// The percentage of cnetProgress is computed in 32 bits; larger counts are scaled down so that
-// done x 100 still fits.
-constexpr uint64_t kProgressLimit = 0x7FFFFFFF / 100;
-
 // The whole area is zero.
 template <typename T>
 bool allZero(const T& area) {
@@ -103,15 +99,12 @@ class Dumper {
   // Every group, in ascending id, with a counter after each.
   bool dumpAll() {
     const uint32_t count = head_.groupCount;
-    int shift = 0;
-    while ((uint64_t{count} >> shift) > kProgressLimit)
-      ++shift;
-    const int32_t total = static_cast<int32_t>(count >> shift);
+    const CnetProgressCounter counter(exec_, count);
     for (uint32_t id = 0; id < count; ++id) {
       if (!dumpGroup(id)) return false;
-      cnetProgress(exec_, id >> shift, total);
+      counter.show(id);
     }
-    cnetProgress(exec_, count >> shift, total);
+    counter.showTotal();
     cnetProgressPrintf(exec_, "\n");
     return true;
   }

@@ -33,10 +33,6 @@ constexpr uint32_t kErrRel = 4270;
 constexpr uint32_t kErrRelStrength = 4271;
 constexpr uint32_t kErrGroupCounts = 4278;
 
-// The percentage of cnetProgress is computed in 32 bits; larger step counts are scaled down so
-// that done x 100 still fits.
-constexpr uint64_t kProgressLimit = 0x7FFFFFFF / 100;
-
 // One bit per record id, set when the record is present (id k is bit k + 1).
 class PresentSet {
  public:
@@ -65,11 +61,10 @@ bool strengthValid(uint8_t strength) {
 class Verifier {
  public:
   Verifier(CnetReadSession& session, const CNETEXEC* exec, CNETSTATUS* status)
-      : s_(session), head_(session.head()), exec_(exec), status_(status) {
-    total_ = 5 * uint64_t{head_.wordCount} + 4 * uint64_t{head_.groupCount};
-    while ((total_ >> shift_) > kProgressLimit)
-      ++shift_;
-  }
+      : s_(session),
+        head_(session.head()),
+        status_(status),
+        counter_(exec, 5 * uint64_t{head_.wordCount} + 4 * uint64_t{head_.groupCount}) {}
 
   // Runs the four record passes; false at the first failure.
   bool run() {
@@ -79,13 +74,10 @@ class Verifier {
   }
 
   // The last progress counter: the total.
-  void finish() { progress(total_); }
+  void finish() { counter_.showTotal(); }
 
  private:
-  void progress(uint64_t done) {
-    cnetProgress(exec_, static_cast<uint32_t>(done >> shift_),
-                 static_cast<int32_t>(total_ >> shift_));
-  }
+  void progress(uint64_t done) { counter_.show(done); }
 
   bool fail(uint32_t errcode, int file) {
     cnetFailFile(status_, CNET_INTEGRITY, errcode, s_.ctl()->files[file].path);
@@ -194,12 +186,10 @@ class Verifier {
 
   CnetReadSession& s_;
   const CNETHEAD& head_;
-  const CNETEXEC* exec_;
   CNETSTATUS* status_;
   PresentSet words_;
   PresentSet groups_;
-  uint64_t total_ = 0;
-  int shift_ = 0;
+  CnetProgressCounter counter_;
 };
 
 // The four record passes and, when they pass, the final counter; the bit sets are freed on
