@@ -61,9 +61,6 @@ constexpr unsigned kCnetAllFiles = 0xF;
 constexpr unsigned kCnetWordFiles = 0x3;  // "wdf" and "wdv": what a lookup reads
 void cnetOpenForReading(CNETCTL* ctl, unsigned files, CNETSTATUS* status);
 
-// Makes *buffer hold at least size bytes, growing in steps of 4096; false when out of memory.
-bool cnetGrowBuffer(uint8_t** buffer, uint32_t* capacity, uint64_t size);
-
 // Flushes every open file of a set written by the compiler to disk, so that what is renamed
 // into place later is whole after a power cut; a failure is 512 with errcode 4363.
 void cnetSync(CNETCTL* ctl, CNETSTATUS* status);

@@ -144,18 +144,6 @@ bool cnetFileWrite(CNETFILE* file, int64_t offset, const void* data, uint32_t si
   return true;
 }
 
-bool cnetGrowBuffer(uint8_t** buffer, uint32_t* capacity, uint64_t size) {
-  if (*buffer != nullptr && size <= *capacity) return true;
-  const uint64_t rounded = (size + 4095) & ~uint64_t{4095};
-  if (rounded > UINT32_MAX) return false;
-  std::free(*buffer);
-  *capacity = 0;
-  *buffer = static_cast<uint8_t*>(std::malloc(rounded == 0 ? 4096 : rounded));
-  if (*buffer == nullptr) return false;
-  *capacity = static_cast<uint32_t>(rounded == 0 ? 4096 : rounded);
-  return true;
-}
-
 THES_EXPORT CNETCTL* cnetOpen(CNETCTL* ctl, const char* mode, CNETSTATUS* status) {
   if (std::strchr(mode, 'w') == nullptr) {
     cnetOpenForReading(ctl, kCnetAllFiles, status);

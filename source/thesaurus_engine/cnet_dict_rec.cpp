@@ -3,12 +3,14 @@
 #include <cstring>
 
 #include "cnet_dict.h"
+#include "cnet_grow.h"
 #include "cnet_status.h"
 #include "thesaurus_bytes.h"
 
 namespace {
 
 constexpr uint32_t kNone = 0xFFFFFFFFu;
+constexpr uint32_t kReadStep = 4096;  // bytes by which the read buffers of a CNETCTL grow
 constexpr uint32_t kErrGroupRecord = 362;
 constexpr uint32_t kErrGroupData = 363;
 constexpr uint32_t kErrWordOld = 372;
@@ -100,7 +102,7 @@ THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount,
   const uint64_t wanted = rels != nullptr || sequential ? size
                           : groups != nullptr           ? padded + 4 * uint64_t{rec.groupCount}
                                                         : rec.textLength;
-  if (!cnetGrowBuffer(&ctl->wordBuffer, &ctl->wordBufferSize, wanted)) {
+  if (!cnetGrowBuffer(&ctl->wordBuffer, &ctl->wordBufferSize, wanted, kReadStep, UINT32_MAX)) {
     cnetFail(status, CNET_NO_MEMORY, kErrWordMemory);
     return -1;
   }
@@ -204,7 +206,7 @@ THES_EXPORT int32_t cnetReadGroup(CNETCTL* ctl, int32_t id, CNETGROUPREC* out,
     cnetFailFile(status, CNET_INTEGRITY, kCnetErrGroupData, ctl->files[3].path);
     return -1;
   }
-  if (!cnetGrowBuffer(&ctl->groupBuffer, &ctl->groupBufferSize, rec.size)) {
+  if (!cnetGrowBuffer(&ctl->groupBuffer, &ctl->groupBufferSize, rec.size, kReadStep, UINT32_MAX)) {
     cnetFail(status, CNET_NO_MEMORY, kErrGroupMemory);
     return -1;
   }

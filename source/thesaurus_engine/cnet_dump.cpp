@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cnet_console.h"
+#include "cnet_grow.h"
 #include "cnet_names.h"
 #include "cnet_os.h"
 #include "cnet_reader.h"
@@ -164,12 +165,8 @@ class Dumper {
   }
 
   bool addId(uint32_t id) {
-    if (idCount_ == idCapacity_) {
-      const size_t grown = size_t{idCapacity_} + kIdStep;
-      void* p = grown > UINT32_MAX ? nullptr : std::realloc(ids_, grown * sizeof *ids_);
-      if (p == nullptr) return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpIdList);
-      ids_ = static_cast<uint32_t*>(p);
-      idCapacity_ = static_cast<uint32_t>(grown);
+    if (!cnetGrowBuffer(&ids_, &idCapacity_, uint64_t{idCount_} + 1, kIdStep, UINT32_MAX)) {
+      return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpIdList);
     }
     ids_[idCount_++] = id;
     return true;
@@ -178,13 +175,10 @@ class Dumper {
   // Makes the block's entry table hold count entries, growing in steps of kEntryStep.
   bool reserveEntries(uint32_t count) {
     if (count <= def_->entryCapacity) return true;
-    const uint64_t capacity = (uint64_t{count} + kEntryStep - 1) / kEntryStep * kEntryStep;
-    void* p = capacity > UINT32_MAX / sizeof(DEFENTRY)
-                  ? nullptr
-                  : std::realloc(def_->entries, capacity * sizeof(DEFENTRY));
-    if (p == nullptr) return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpEntries);
-    def_->entries = static_cast<DEFENTRY*>(p);
-    def_->entryCapacity = static_cast<uint32_t>(capacity);
+    if (!cnetGrowBuffer(&def_->entries, &def_->entryCapacity, count, kEntryStep,
+                        UINT32_MAX / sizeof(DEFENTRY))) {
+      return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpEntries);
+    }
     return true;
   }
 
@@ -192,11 +186,9 @@ class Dumper {
   bool reserveWord() {
     const uint64_t need = uint64_t{def_->textUsed} + CNET_WORD_MAX;
     if (need <= def_->textSize) return true;
-    const uint64_t size = (need + kTextStep - 1) / kTextStep * kTextStep;
-    void* p = size > UINT32_MAX ? nullptr : std::realloc(def_->text, size);
-    if (p == nullptr) return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpText);
-    def_->text = static_cast<char*>(p);
-    def_->textSize = static_cast<uint32_t>(size);
+    if (!cnetGrowBuffer(&def_->text, &def_->textSize, need, kTextStep, UINT32_MAX)) {
+      return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpText);
+    }
     return true;
   }
 

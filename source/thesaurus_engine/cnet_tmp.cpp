@@ -4,6 +4,7 @@
 // with the memory, cnet_tmp_merge.cpp) and once in input order. This file holds the set's
 // operations, the memory buffer and the I/O of the file pairs.
 #include "cnet_tmp.h"
+#include "cnet_grow.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -201,19 +202,15 @@ THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const char* text
     cnetFail(status, CNET_UNEXPECTED, kErrMisaligned);
     return;
   }
+  // The memory doubles up to its limits; when it cannot grow, a run is written instead.
   if (set->count == set->capacity && set->capacity < kCnetTmpMaxRecords) {
-    uint32_t grown = std::min(set->capacity * 2, kCnetTmpMaxRecords);
-    if (void* p = std::realloc(set->records, grown * sizeof(CNETTMPREC))) {
-      set->records = static_cast<CNETTMPREC*>(p);
-      set->capacity = grown;
-    }
+    cnetGrowBuffer(&set->records, &set->capacity, uint64_t{set->count} + 1, kCnetGrowDouble,
+                   kCnetTmpMaxRecords);
   }
   if (set->textUsed + length > set->textSize && set->textSize < kCnetTmpMaxText) {
-    uint32_t grown = std::min(set->textSize * 2, kCnetTmpMaxText);
-    if (void* p = std::realloc(set->text, grown)) {
-      set->text = static_cast<char*>(p);
-      set->textSize = grown;
-    }
+    cnetGrowBuffer(&set->text, &set->textSize,
+                   std::min<uint64_t>(uint64_t{set->textUsed} + length, kCnetTmpMaxText),
+                   kCnetGrowDouble, kCnetTmpMaxText);
   }
   if (set->count == set->capacity || set->textUsed + length > set->textSize) {
     cnetTmpWriteRun(set, status);
