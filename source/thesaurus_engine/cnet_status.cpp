@@ -3,35 +3,10 @@
 
 #include <cstring>
 
-namespace {
-
-constexpr size_t kWholeMax = 511;  // longest path copied whole
-constexpr size_t kTailMax = 507;   // longest tail of a shortened path
-
-}  // namespace
+#include "thesaurus_status_name.h"
 
 void cnetShortenName(char* field, const char* path) {
-  if (path == nullptr) {
-    field[0] = '\0';
-    return;
-  }
-  size_t length = std::strlen(path);
-  if (length <= kWholeMax) {
-    std::memcpy(field, path, length + 1);
-    return;
-  }
-  // The tail starts at the first separator at or after length - 507, searched up to the
-  // second-to-last character; without one it is the last 507 characters.
-  size_t start = length - kTailMax;
-  size_t tail = start;
-  for (size_t i = start; i + 1 < length; ++i) {
-    if (path[i] == '/') {
-      tail = i;
-      break;
-    }
-  }
-  std::memcpy(field, "...", 3);
-  std::memcpy(field + 3, path + tail, length - tail + 1);
+  thesShortenStatusName(field, path);
 }
 
 bool cnetFail(CNETSTATUS* status, uint32_t retcode, uint32_t errcode) {
