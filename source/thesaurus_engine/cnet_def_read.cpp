@@ -401,6 +401,20 @@ bool readBlockLines(Reader& r) {
   }
 }
 
+// Frees the block buffers and the read-ahead input of def and clears their sizes.
+void freeBuffers(DEFCTL* def) {
+  std::free(def->text);
+  std::free(def->entries);
+  std::free(def->input);
+  def->text = nullptr;
+  def->entries = nullptr;
+  def->input = nullptr;
+  def->inputNext = def->inputEnd = 0;
+  def->textSize = 0;
+  def->textUsed = 0;
+  def->entryCapacity = 0;
+}
+
 }  // namespace
 
 // Clears def, opens the definition file and allocates the block buffers.
@@ -428,12 +442,7 @@ THES_EXPORT void cnetDefOpen(DEFCTL* def, const CNETDEF* source, uint8_t codePag
   if (mode[0] == 'r') def->input = static_cast<char*>(std::malloc(kInputBlock));
   if (def->text == nullptr || def->entries == nullptr ||
       (mode[0] == 'r' && def->input == nullptr)) {
-    std::free(def->text);
-    std::free(def->entries);
-    std::free(def->input);
-    def->text = nullptr;
-    def->entries = nullptr;
-    def->input = nullptr;
+    freeBuffers(def);
     cnetFail(status, CNET_NO_MEMORY, kErrOpenMemory);
     return;
   }
@@ -450,16 +459,7 @@ THES_EXPORT void cnetDefClose(DEFCTL* def, CNETSTATUS* status) {
     }
   }
   def->file = nullptr;
-  std::free(def->text);
-  std::free(def->entries);
-  std::free(def->input);
-  def->text = nullptr;
-  def->entries = nullptr;
-  def->input = nullptr;
-  def->inputNext = def->inputEnd = 0;
-  def->textSize = 0;
-  def->textUsed = 0;
-  def->entryCapacity = 0;
+  freeBuffers(def);
   def->entryCount = 0;
   def->pendingLine = nullptr;
   def->pendingLength = 0;

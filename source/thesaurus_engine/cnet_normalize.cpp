@@ -12,28 +12,36 @@ constexpr uint32_t kErrTooLong = 4311;      // unnormalized word above 192 bytes
 constexpr uint32_t kErrProbeMemory = 4315;  // scratch buffer of the length probe
 constexpr uint8_t kUtf8 = 34;               // code page number of UTF-8
 
+using EngineWordFunction = void (*)(uint8_t, const char*, int32_t, char*, int32_t, int32_t*,
+                                    int32_t, ZOLSTATUS*);
+
+// Runs a word function of the indexing engine in its matching mode; *produced receives the bytes
+// written. False, with the engine's failure carried into status, when it fails.
+bool runEngine(EngineWordFunction function, uint8_t codePage, const char* word, int32_t length,
+               char* out, int32_t outSize, int32_t* produced, CNETSTATUS* status) {
+  ZOLSTATUS engine{};
+  *produced = 0;
+  function(codePage, word, length, out, outSize, produced, kModeMatching, &engine);
+  if (engine.retcode == 0) return true;
+  cnetConvertStatus_ZOL_CNET(&engine, status);
+  return false;
+}
+
 }  // namespace
 
 THES_EXPORT void cnetZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
                                       int32_t outSize, int32_t* outLength, CNETSTATUS* status) {
-  ZOLSTATUS engine{};
   int32_t produced = 0;
-  ZOLnormalizeWord(codePage, word, length, out, outSize, &produced, kModeMatching, &engine);
-  if (engine.retcode != 0) {
-    cnetConvertStatus_ZOL_CNET(&engine, status);
-    return;
+  if (runEngine(ZOLnormalizeWord, codePage, word, length, out, outSize, &produced, status)) {
+    *outLength = produced;
   }
-  *outLength = produced;
 }
 
 THES_EXPORT void cnetZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length,
                                         char* out, int32_t outSize, int32_t* outLength,
                                         CNETSTATUS* status) {
-  ZOLSTATUS engine{};
   int32_t produced = 0;
-  ZOLunnormalizeWord(codePage, word, length, out, outSize, &produced, kModeMatching, &engine);
-  if (engine.retcode != 0) {
-    cnetConvertStatus_ZOL_CNET(&engine, status);
+  if (!runEngine(ZOLunnormalizeWord, codePage, word, length, out, outSize, &produced, status)) {
     return;
   }
   if (produced > CNET_WORD_MAX) {

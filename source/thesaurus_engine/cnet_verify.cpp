@@ -84,39 +84,42 @@ class Verifier {
     return false;
   }
 
-  // Pass 1, one step per group: marks the present groups and counts the absent ones.
-  bool markGroups() {
-    uint32_t absent = 0;
-    for (uint32_t id = 0; id < head_.groupCount; ++id) {
-      progress(id);
-      const int32_t rc =
-          cnetReadGroup(s_.ctl(), static_cast<int32_t>(id), nullptr, nullptr, status_);
+  // Marks in `present` the records 0 to count - 1 that read(id) finds present (0; 1 is absent,
+  // below 0 a failure) and checks that the absent ones number `absent`. The counter advances
+  // from base by `steps` per record.
+  template <typename Read>
+  bool markPresent(uint32_t count, uint64_t base, uint32_t steps, Read read, PresentSet& present,
+                   uint32_t absent, uint32_t errcode) {
+    uint32_t found = 0;
+    for (uint32_t id = 0; id < count; ++id) {
+      progress(base + uint64_t{steps} * id);
+      const int32_t rc = read(static_cast<int32_t>(id));
       if (rc < 0) return false;
       if (rc == 1) {
-        ++absent;
+        ++found;
       } else {
-        groups_.mark(id);
+        present.mark(id);
       }
     }
-    return absent == head_.absentGroups || fail(kErrAbsentGroups, 0);
+    return found == absent || fail(errcode, 0);
+  }
+
+  // Pass 1, one step per group: marks the present groups and counts the absent ones.
+  bool markGroups() {
+    auto read = [this](int32_t id) {
+      return cnetReadGroup(s_.ctl(), id, nullptr, nullptr, status_);
+    };
+    return markPresent(head_.groupCount, 0, 1, read, groups_, head_.absentGroups, kErrAbsentGroups);
   }
 
   // Pass 2, two steps per word: marks the present words and counts the absent ones.
   bool markWords() {
-    const uint64_t base = head_.groupCount;
-    uint32_t absent = 0;
-    for (uint32_t id = 0; id < head_.wordCount; ++id) {
-      progress(base + 2 * uint64_t{id});
-      const int32_t rc = cnetReadWord(s_.ctl(), static_cast<int32_t>(id), nullptr, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr, status_);
-      if (rc < 0) return false;
-      if (rc == 1) {
-        ++absent;
-      } else {
-        words_.mark(id);
-      }
-    }
-    return absent == head_.absentWords || fail(kErrAbsentWords, 0);
+    auto read = [this](int32_t id) {
+      return cnetReadWord(s_.ctl(), id, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                          status_);
+    };
+    return markPresent(head_.wordCount, head_.groupCount, 2, read, words_, head_.absentWords,
+                       kErrAbsentWords);
   }
 
   // Pass 3, three steps per group id: the counts, block relation and entries of each present
