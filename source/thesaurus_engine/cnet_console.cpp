@@ -39,6 +39,14 @@ bool warningsOn(const CNETEXEC* exec) {
   return exec == nullptr || (exec->flags & CNET_EXEC_WARNINGS) != 0;
 }
 
+// Writes "name: " (when name is not empty) and the formatted text to out, then flushes it.
+void printNamed(FILE* out, const char* name, const char* format, va_list ap) THES_PRINTF(3, 0);
+void printNamed(FILE* out, const char* name, const char* format, va_list ap) {
+  if (name != nullptr && name[0] != '\0') std::fprintf(out, "%s: ", name);
+  std::vfprintf(out, format, ap);
+  std::fflush(out);
+}
+
 }  // namespace
 
 THES_EXPORT void cnetTimef(const CNETEXEC* exec, const char* name, const char* format, ...) {
@@ -49,12 +57,10 @@ THES_EXPORT void cnetTimef(const CNETEXEC* exec, const char* name, const char* f
     std::strftime(stamp, sizeof stamp, "%a %b %d %X %Y: ", &local);
   }
   std::fputs(stamp, stdout);
-  if (name != nullptr && name[0] != '\0') std::fprintf(stdout, "%s: ", name);
   va_list ap;
   va_start(ap, format);
-  std::vfprintf(stdout, format, ap);
+  printNamed(stdout, name, format, ap);
   va_end(ap);
-  std::fflush(stdout);
 }
 
 THES_EXPORT void cnetProgress(const CNETEXEC* exec, uint32_t done, int32_t total) {
@@ -68,10 +74,8 @@ THES_EXPORT void cnetProgress(const CNETEXEC* exec, uint32_t done, int32_t total
 
 THES_EXPORT void cnetWarnf(const CNETEXEC* exec, const char* name, const char* format, ...) {
   if (!warningsOn(exec)) return;
-  if (name != nullptr && name[0] != '\0') std::fprintf(stderr, "%s: ", name);
   va_list ap;
   va_start(ap, format);
-  std::vfprintf(stderr, format, ap);
+  printNamed(stderr, name, format, ap);
   va_end(ap);
-  std::fflush(stderr);
 }

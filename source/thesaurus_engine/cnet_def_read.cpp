@@ -465,17 +465,11 @@ THES_EXPORT void cnetDefClose(DEFCTL* def, CNETSTATUS* status) {
   def->pendingLength = 0;
 }
 
-using CnetDefReadRoutine = void (*)(DEFCTL*, const CNETEXEC*, CNETSTATUS*);
-
 // Reads the next block with the read routine of the definition format.
 THES_EXPORT void cnetDefRead(DEFCTL* def, const CNETEXEC* exec, CNETSTATUS* status) {
-  static const CnetDefReadRoutine kRoutines[] = {cnetDefReadStream1};
-  if (def == nullptr) return;
-  if (def->format >= sizeof kRoutines / sizeof kRoutines[0]) {
-    cnetFail(status, CNET_PARAMETER, kErrFormat);
-    return;
-  }
-  kRoutines[def->format](def, exec, status);
+  static const CnetDefRoutine kRoutines[] = {cnetDefReadStream1};
+  cnetDefRunFormat(kRoutines, sizeof kRoutines / sizeof kRoutines[0], def, exec, status,
+                   kErrFormat);
 }
 
 // Reads the next accepted block of the text format; a member count of 0 means end of input.
