@@ -127,8 +127,19 @@ void EngineConsole::update() {
           .count());
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, " %ld:%02ld", seconds / 60, seconds % 60);
-  line_.set(std::string(tool_) + ": " + subject_ + ": " + stage_ +
-            (percent_ >= 0 ? " " + std::to_string(percent_) + "%" : "") + elapsed);
+  // Built by appending: GCC 12 at -O3 misreads a literal joined to a temporary string.
+  std::string text(tool_);
+  text += ": ";
+  text += subject_;
+  text += ": ";
+  text += stage_;
+  if (percent_ >= 0) {
+    text += ' ';
+    text += std::to_string(percent_);
+    text += '%';
+  }
+  text += elapsed;
+  line_.set(text);
   line_.draw();
 }
 

@@ -111,8 +111,11 @@ class TurtleWriter {
 
   void writeConcept(const Block& block) {
     const std::size_t best = strongest(block);
-    std::string text = "\n" + conceptIri(writtenConcepts_++, block.members[best].text) +
-                       " a skos:Concept ;\n    skos:inScheme " + scheme();
+    // Built by appending: GCC 12 at -O3 misreads a literal joined to a temporary string.
+    std::string text = "\n";
+    text += conceptIri(writtenConcepts_++, block.members[best].text);
+    text += " a skos:Concept ;\n    skos:inScheme ";
+    text += scheme();
     auto addLabel = [&](const BlockWord& w, bool preferred) {
       const char* kind = preferred                                   ? kLabelNames[kPrefLabel]
                          : w.strength > kLabelStrength[kHiddenLabel] ? kLabelNames[kAltLabel]
