@@ -97,14 +97,23 @@ uint64_t writeThesaurus(const std::string& path, uint64_t triples) {
   auto emit = [&](const std::string& s, const char* p, const std::string& o) {
     triple(s, skos + p + ">", o);
   };
+  // A literal with its language tag, built by appending: GCC 12 at -O3 misreads a string
+  // literal joined to a temporary string.
+  auto literal = [](const std::string& word, const char* lang) {
+    std::string text = "\"";
+    text += word;
+    text += "\"@";
+    text += lang;
+    return text;
+  };
   for (uint32_t c = 0; written < triples; ++c) {
     const std::string s = conceptIri(c);
     triple(s, "<http://www.w3.org/1999/02/22-rdf-syntax-ns#type>", skos + "Concept>");
     emit(s, "inScheme", "<http://example.org/agro/>");
-    emit(s, "prefLabel", "\"" + wordOf(c, &r) + "\"@en");
-    emit(s, "prefLabel", "\"" + wordOf(c, &r) + "\"@fr");
-    if (r.next(2) == 0) emit(s, "altLabel", "\"" + wordOf(c, &r) + "\"@en");
-    if (r.next(3) == 0) emit(s, "altLabel", "\"" + wordOf(c, &r) + "\"@fr");
+    emit(s, "prefLabel", literal(wordOf(c, &r), "en"));
+    emit(s, "prefLabel", literal(wordOf(c, &r), "fr"));
+    if (r.next(2) == 0) emit(s, "altLabel", literal(wordOf(c, &r), "en"));
+    if (r.next(3) == 0) emit(s, "altLabel", literal(wordOf(c, &r), "fr"));
     if (r.next(3) == 0)
       emit(s, "definition",
            "\"A definition of concept " + std::to_string(c) +

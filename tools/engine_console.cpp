@@ -127,10 +127,19 @@ void EngineConsole::update() {
           .count());
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, " %ld:%02ld", seconds / 60, seconds % 60);
-  std::string text = tool_;
-  text.append(": ").append(subject_).append(": ").append(stage_);
-  if (percent_ >= 0) text.append(" ").append(std::to_string(percent_)).append("%");
-  line_.set(text.append(elapsed));
+  // Built by appending: GCC 12 at -O3 misreads a literal joined to a temporary string.
+  std::string text(tool_);
+  text += ": ";
+  text += subject_;
+  text += ": ";
+  text += stage_;
+  if (percent_ >= 0) {
+    text += ' ';
+    text += std::to_string(percent_);
+    text += '%';
+  }
+  text += elapsed;
+  line_.set(text);
   line_.draw();
 }
 

@@ -102,7 +102,7 @@ void printEntries(Format format, const Subject& subject, const std::string& term
         std::string from = "root";
         if (e.depth > 0 && e.parent >= 0 && static_cast<std::size_t>(e.parent) < i) {
           from = "t";
-          from += std::to_string(e.parent);
+          from += std::to_string(e.parent);  // appended: GCC 12 -O3 misreads "t" + temporary
         }
         std::string label = e.depth == 0
                                 ? "match"

@@ -111,10 +111,11 @@ class TurtleWriter {
 
   void writeConcept(const Block& block) {
     const std::size_t best = strongest(block);
+    // Built by appending: GCC 12 at -O3 misreads a literal joined to a temporary string.
     std::string text = "\n";
-    text.append(conceptIri(writtenConcepts_++, block.members[best].text))
-        .append(" a skos:Concept ;\n    skos:inScheme ")
-        .append(scheme());
+    text += conceptIri(writtenConcepts_++, block.members[best].text);
+    text += " a skos:Concept ;\n    skos:inScheme ";
+    text += scheme();
     auto addLabel = [&](const BlockWord& w, bool preferred) {
       const char* kind = preferred                                   ? kLabelNames[kPrefLabel]
                          : w.strength > kLabelStrength[kHiddenLabel] ? kLabelNames[kAltLabel]

@@ -28,9 +28,10 @@ namespace {
 
 const char kTool[] = "thesaurus-lookup";
 
-// Relation flags of the lookup interface.
-constexpr uint8_t kSynonym = 0x80, kRelated = 0x40, kBroader = 0x20, kNarrower = 0x10;
-constexpr uint8_t kAllNamed = kSynonym | kRelated | kBroader | kNarrower;
+// Every named relation, and every family of numbered relations.
+constexpr uint8_t kAllNamed =
+    CNET_REL_SYNONYM | CNET_REL_RELATED | CNET_REL_HIGHER | CNET_REL_LOWER;
+constexpr uint8_t kAllFamilies = CNET_USER_SYMMETRIC | CNET_USER_HIGHER | CNET_USER_LOWER;
 
 // What to follow, independent of whether the lookup API or the expansion applies it.
 struct RelationPlan {
@@ -54,13 +55,13 @@ std::string planRelations(const Options& opts, const std::string& optType,
       std::string t = list.substr(start, comma - start);
       start = comma + 1;
       if (t == "UF")
-        typeFlags |= kSynonym;
+        typeFlags |= CNET_REL_SYNONYM;
       else if (t == "RT")
-        typeFlags |= kRelated;
+        typeFlags |= CNET_REL_RELATED;
       else if (t == "BT")
-        typeFlags |= kBroader;
+        typeFlags |= CNET_REL_HIGHER;
       else if (t == "NT")
-        typeFlags |= kNarrower;
+        typeFlags |= CNET_REL_LOWER;
       else if (t == "PT")
         plan->preferred = true;
       else
@@ -72,11 +73,11 @@ std::string planRelations(const Options& opts, const std::string& optType,
   }
   if (opts.has("all") || (!opts.has(optType) && !opts.has(optName))) {
     plan->named = kAllNamed;
-    plan->families = kRelated | kBroader | kNarrower;
+    plan->families = kAllFamilies;
     return "";
   }
   if (plan->preferred) {
-    plan->named = kSynonym;
+    plan->named = CNET_REL_SYNONYM;
     return "";
   }
   if (!opts.has(optName)) {
@@ -91,10 +92,16 @@ std::string planRelations(const Options& opts, const std::string& optType,
     plan->named = typeFlags != 0 ? typeFlags : kAllNamed;
     return "";
   }
-  // Numbered relations live in three families; synonyms share the symmetric one.
-  uint8_t families = typeFlags == 0 ? (kRelated | kBroader | kNarrower) : typeFlags;
-  if (families & kSynonym) families = static_cast<uint8_t>((families & ~kSynonym) | kRelated);
-  for (uint8_t f : {kRelated, kBroader, kNarrower}) {
+  // Numbered relations live in three families; synonyms share the symmetric one with related
+  // terms.
+  uint8_t families = kAllFamilies;
+  if (typeFlags != 0) {
+    families = 0;
+    if (typeFlags & (CNET_REL_SYNONYM | CNET_REL_RELATED)) families |= CNET_USER_SYMMETRIC;
+    if (typeFlags & CNET_REL_HIGHER) families |= CNET_USER_HIGHER;
+    if (typeFlags & CNET_REL_LOWER) families |= CNET_USER_LOWER;
+  }
+  for (uint8_t f : {CNET_USER_SYMMETRIC, CNET_USER_HIGHER, CNET_USER_LOWER}) {
     if (families & f) plan->numbered.push_back({f, static_cast<uint8_t>(number)});
   }
   return "";
@@ -144,9 +151,9 @@ int expandQuery(const DictionaryPath& dict, uint8_t codePage, const std::string&
   std::vector<RELATION> list;
   for (const auto& [family, number] : plan.numbered) {
     RELATION r = {};
-    r.type = family == kRelated   ? CNET_RELTYPE_USER_SYMMETRIC
-             : family == kBroader ? CNET_RELTYPE_USER_HIGHER
-                                  : CNET_RELTYPE_USER_LOWER;
+    r.type = family == CNET_USER_SYMMETRIC ? CNET_RELTYPE_USER_SYMMETRIC
+             : family == CNET_USER_HIGHER  ? CNET_RELTYPE_USER_HIGHER
+                                           : CNET_RELTYPE_USER_LOWER;
     r.number = number;
     list.push_back(r);
   }

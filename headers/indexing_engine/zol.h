@@ -15,8 +15,8 @@
  * different handles may be used concurrently.
  *
  * Files: a word index named N in directory D is "D/N.wix"; while a build is pending it is
- * written to "D/N.wi$" and moved over "D/N.wix" by the commit ('G'). The file format is
- * described in source/indexing_engine/zol_index_format.h.
+ * written to "D/N.wi$" and moved over "D/N.wix" by the commit ('G'). The file's format is the
+ * engine's own and is read and written only through these functions.
  */
 #ifndef INDEXING_ENGINE_ZOL_H
 #define INDEXING_ENGINE_ZOL_H

@@ -187,7 +187,57 @@ typedef struct CNETRELENT {
 #define CNET_USER_HIGHER 0x20u
 #define CNET_USER_LOWER 0x10u
 
-/* ---- Dictionary file records (formats in source/thesaurus_engine/cnet_dict.h) ------ */
+/* ---- Dictionary file records -------------------------------------------------------------
+ *
+ * Dictionary N in directory D is four files: "D/N.wdf" (header and word records), "D/N.wdv"
+ * (word data), "D/N.grf" (group records) and "D/N.grv" (group data). Work sets 1 to 3 of the
+ * compiler use the extensions w1f w1v g1f g1v, w2f w2v g2f g2v and w3f w3v g3f g3v. Every
+ * 32-bit integer is big-endian except the code page field of the header.
+ *
+ * Header, the first 80 bytes of "wdf"
+ * | Offset | Size | Meaning                                                |
+ * |--------|------|--------------------------------------------------------|
+ * |      0 |    4 | magic "CNET"                                           |
+ * |      4 |    4 | version 256 (0 is read as well)                        |
+ * |      8 |    4 | word count                                             |
+ * |     12 |    4 | group count                                            |
+ * |     16 |    4 | absent words                                           |
+ * |     20 |    4 | absent groups                                          |
+ * |     24 |    4 | most groups of one word                                |
+ * |     28 |    4 | most relation entries of one word                      |
+ * |     32 |    4 | most members of one group                              |
+ * |     36 |    4 | most relation entries of one group                     |
+ * |     40 |    4 | code page number, little-endian (byte 40 is read)      |
+ * |     44 |   36 | zero                                                   |
+ *
+ * Word record, 20 bytes at 80 + 20 x id of "wdf"
+ * | Offset | Size | Meaning                                                |
+ * |--------|------|--------------------------------------------------------|
+ * |      0 |    4 | offset of the word's data in "wdv"                     |
+ * |      4 |    4 | text length in bytes                                   |
+ * |      8 |    4 | relation entries                                       |
+ * |     12 |    4 | groups                                                 |
+ * |     16 |    1 | flags: 0x80 absent                                     |
+ * |     17 |    3 | zero                                                   |
+ *
+ * Word data in "wdv": the text padded with zeros to a multiple of 4, the group ids (4 bytes
+ * each), then the relation entries (8 bytes: target id, category, id, strength, zero).
+ *
+ * Group record, 20 bytes at 20 x id of "grf"
+ * | Offset | Size | Meaning                                                |
+ * |--------|------|--------------------------------------------------------|
+ * |      0 |    4 | offset of the group's data in "grv"                    |
+ * |      4 |    4 | data size in bytes: 8 x (members + relation entries)   |
+ * |      8 |    4 | members                                                |
+ * |     12 |    4 | relation entries                                       |
+ * |     16 |    1 | block relation category                                |
+ * |     17 |    1 | block relation id                                      |
+ * |     18 |    1 | flags: 0x80 absent                                     |
+ * |     19 |    1 | zero                                                   |
+ *
+ * Group data in "grv": the members, then the relation entries, 8 bytes each (word id,
+ * strength, zero, category, id).
+ */
 
 #define CNET_MAGIC "CNET"
 #define CNET_VERSION_CURRENT 256
@@ -393,8 +443,9 @@ typedef struct CNETGRPRUN {
 
 /* ---- Frame -------------------------------------------------------------------------------- */
 
-/* 1 when *name and *directories are a valid dictionary name and directories string (see the
- * README's naming rules), else 0. */
+/* 1 when *name and *directories are a valid dictionary name and directories string, else 0.
+ * A name has 1 to 2047 bytes; the directories string is one directory, or two separated by a
+ * tab, of at most 2047 bytes each, and is not empty. */
 THES_EXPORT uint32_t cnetCorrectNames(const char** name, const char** directories);
 
 /* Clears ctl and fills it with the names of file set setIndex (0 to 3) of dictionary `name`.
@@ -454,11 +505,15 @@ THES_EXPORT void cnetUnlock(const CNETEXEC* exec, uint32_t mode, const char* nam
 
 /* ---- Relation model ----------------------------------------------------------------------- */
 
+/* Sets rel to (category, id), unchecked; returns the category. */
 THES_EXPORT uint32_t cnetRelMake(REL* rel, uint8_t category, uint8_t id);
+/* Copies *source into *destination. */
 THES_EXPORT void cnetRelCopy(REL* destination, const REL* source);
+/* The category of rel. */
 THES_EXPORT uint32_t cnetRelCategory(const REL* rel);
+/* The id of rel. */
 THES_EXPORT uint32_t cnetRelId(const REL* rel);
-/* Category difference, else id difference. */
+/* Order of stored relations: the category difference, else the id difference (0 when equal). */
 THES_EXPORT int32_t cnetRelCmp(const REL* a, const REL* b);
 /* Copies source and swaps categories 1 and 2. */
 THES_EXPORT void cnetRelReverse(REL* destination, const REL* source);
@@ -472,11 +527,15 @@ THES_EXPORT void cnetRelConvert(uint8_t namedFlags, uint8_t numberedFlags, int32
                                 const RELATION* list, RELSET* out, CNETSTATUS* status);
 /* Non-zero when rel belongs to set. */
 THES_EXPORT uint32_t cnetRelSame(RELSET set, REL rel);
+/* Sets bit n (1 to 256) of a 32-byte bit set of a RELSET; other values of n are ignored. */
 THES_EXPORT void cnetSetBit(uint8_t* set, uint32_t n);
+/* Non-zero when bit n (1 to 256) of a 32-byte bit set is set; 0 for other values of n. */
 THES_EXPORT uint32_t cnetCheckBit(const uint8_t* set, uint32_t n);
-/* Order of relation entries: target, category, id, strength. */
+/* Order of relation entries: target (its difference taken as a signed 32-bit number), then
+ * category, id and strength. */
 THES_EXPORT int32_t cnetWdvRelCmp(const CNETRELENT* a, const CNETRELENT* b);
-/* Non-zero when a and b name one target both as higher-than and as lower-than word w. */
+/* Non-zero when a and b name one target both as higher-than and as lower-than word w (1 or -1,
+ * by the order of a and b and whether the target's id is below w), else 0. */
 THES_EXPORT int32_t cnetWdvRelInvalid(uint32_t w, const CNETRELENT* a, const CNETRELENT* b);
 
 /* ---- Dictionary files ------------------------------------------------------------------- */
@@ -490,7 +549,11 @@ THES_EXPORT uint32_t cnetExist(const char* name, const char* directories, uint8_
 THES_EXPORT CNETCTL* cnetOpen(CNETCTL* ctl, const char* mode, CNETSTATUS* status);
 /* Closes every open file and releases the buffers; status may be null. */
 THES_EXPORT void cnetClose(CNETCTL* ctl, CNETSTATUS* status);
+/* Reads the header of a set opened for reading into out (host order); a wrong magic is
+ * CNET_INTEGRITY and a version other than 0 and 256 CNET_VERSION. */
 THES_EXPORT void cnetReadHead(CNETCTL* ctl, CNETHEAD* out, CNETSTATUS* status);
+/* Writes head at the start of "wdf" of a set opened for writing, with the magic and the
+ * current version whatever head holds. */
 THES_EXPORT void cnetWriteHead(CNETCTL* ctl, const CNETHEAD* head, CNETSTATUS* status);
 /* Positions every file at its end and records its size; returns the status code. */
 THES_EXPORT uint32_t cnetPointEndSetSize(CNETCTL* ctl, CNETSTATUS* status);
@@ -499,55 +562,100 @@ THES_EXPORT uint32_t cnetPointEndSetSize(CNETCTL* ctl, CNETSTATUS* status);
 THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount, uint32_t** groups,
                                  uint32_t* relCount, CNETRELENT** rels, char* text,
                                  uint32_t* textLen, CNETSTATUS* status);
-/* Writes word `id` (0xFFFFFFFF: append). text needs room for 3 more bytes of padding. */
+/* Writes word `id` (0xFFFFFFFF: append) of a set opened for writing: its record and its data.
+ * text needs room for 3 more bytes of padding, which the call may overwrite. */
 THES_EXPORT void cnetWriteWord(CNETCTL* ctl, uint32_t id, uint32_t groupCount,
                                const uint32_t* groups, uint32_t relCount, const CNETRELENT* rels,
                                char* text, uint32_t textLen, CNETSTATUS* status);
-/* Reads group `id` (below 0: the next record). Returns 0 read, 1 absent, -1 failure. */
+/* Reads group `id` (below 0: the next record). Returns 0 read, 1 absent, -1 failure. *entries
+ * stays valid until the next group read or the close of ctl. */
 THES_EXPORT int32_t cnetReadGroup(CNETCTL* ctl, int32_t id, CNETGROUPREC* out,
                                   CNETGROUPENT** entries, CNETSTATUS* status);
-/* Appends a group with its entries (members, then relation entries). */
+/* Appends a group with its entries (members, then relation entries) to a set opened for
+ * writing; the record's offset and size come from the write, not from in. */
 THES_EXPORT void cnetWriteGroup(CNETCTL* ctl, const CNETGROUPREC* in, const CNETGROUPENT* entries,
                                 CNETSTATUS* status);
+/* Copies the four files of set source to those of set destination, opening and closing both;
+ * the destination files are created new. */
 THES_EXPORT void cnetCopy(CNETCTL* source, CNETCTL* destination, CNETSTATUS* status);
+/* Renames each file of set `from` over the same file of set `to` (which is removed first);
+ * stops at the first failure with CNET_RENAME. */
 THES_EXPORT void cnetRename(CNETCTL* from, CNETCTL* to, CNETSTATUS* status);
-/* rename(2) with retries on EACCES and EBUSY; 0 on success. */
+/* rename(2) with retries on EACCES and EBUSY, each announced on standard error; 0 on success,
+ * else -1 with errno set. */
 THES_EXPORT int32_t XXrename(const char* from, const char* to);
+/* Removes those files of the set that exist; a failed removal is CNET_DELETE. */
 THES_EXPORT void cnetDelete(CNETCTL* ctl, CNETSTATUS* status);
+/* 0 when path exists, else -1; mode is not examined. */
 THES_EXPORT int32_t cnetAccess(const char* path, int32_t mode);
-/* Looks a normalized word up in the word index; *ids (freed by the caller) receives *count
- * occurrences sorted by rank and id. Returns -1. */
+/* Looks a normalized word up in the word index of ctl's dictionary; *ids (freed by the caller
+ * with free) receives *count occurrences sorted by rank and id. *searchCache (null cell: none)
+ * keeps the search between calls, for one thread at a time. Returns -1. */
 THES_EXPORT int32_t cnetWord_WordID(void** searchCache, CNETCTL* ctl, const CNETHEAD* head,
                                     const char* word, uint32_t length, uint16_t option,
                                     const uint8_t options[2], uint32_t* count, CNETOCC** ids,
                                     CNETSTATUS* status);
+/* Frees the search kept in *searchCache by cnetWord_WordID and sets the cell to null; a null
+ * cell is left alone. */
 THES_EXPORT void cnetWord_WordID_Release(void** searchCache, CNETSTATUS* status);
+/* The id (lowestGroupId or above) of a present group of ctl, open for reading, with the same
+ * block relation and the same entries as group and entries, else -1 (also on failure). */
 THES_EXPORT int32_t cnetSameGroupId(const CNETGROUPREC* group, const CNETGROUPENT* entries,
                                     CNETCTL* ctl, uint32_t lowestGroupId, CNETSTATUS* status);
+/* Sorts ids[0 .. *count) in place and drops repeated ids; *count becomes the ids kept. */
 THES_EXPORT void cnetGrpIdCheck(uint32_t* ids, uint32_t* count);
+/* A zero-terminated copy of the n bytes at text, allocated with malloc (freed by the caller),
+ * or null when out of memory. */
 THES_EXPORT char* cnetStrNDup(const char* text, uint32_t n);
+/* Order of words: bytes as memcmp compares them, then the shorter word first. */
 THES_EXPORT int32_t cnetWordCmp(const char* a, uint32_t lengthA, const char* b, uint32_t lengthB);
+/* qsort order of 32-bit group ids (the difference taken as a signed 32-bit number). */
 THES_EXPORT int32_t cnetGrpIdCmp(const void* a, const void* b);
+/* qsort order of CNETOCC: ascending rank byte, then ascending word id. */
 THES_EXPORT int32_t cnetOccCmp(const void* a, const void* b);
+/* qsort order of CNETGROUPENT: word id (the difference taken as a signed 32-bit number), then
+ * strength. */
 THES_EXPORT int32_t cnetGRVcmp(const void* a, const void* b);
+/* Normalizes (case-folds) length bytes of word in a code page into out (outSize bytes), as
+ * the word index matches words; *outLength receives the bytes written. A failure of the
+ * indexing engine enters status as CNET_ENGINE_BASE plus its code. */
 THES_EXPORT void cnetZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
                                       int32_t outSize, int32_t* outLength, CNETSTATUS* status);
+/* Turns a stored (normalized) word into the form the word index is searched with, into out
+ * (outSize bytes); a result above CNET_WORD_MAX bytes is CNET_UNEXPECTED. */
 THES_EXPORT void cnetZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length,
                                         char* out, int32_t outSize, int32_t* outLength,
                                         CNETSTATUS* status);
+/* The length of word after normalization when it is a UTF-8 word (code page 34) of 43 to 64
+ * bytes; *outLength is 0 for every other word and code page. */
 THES_EXPORT void cnetZOLnormalizeWordLength(uint8_t codePage, const char* word, int32_t length,
                                             int32_t* outLength, CNETSTATUS* status);
 
 /* ---- Definition reader ------------------------------------------------------------------ */
 
+/* Clears def, opens the definition file source->path with an fopen mode ("r" to read, "w" to
+ * write) and allocates the block buffers, which def owns until cnetDefClose. A DEFCTL is used
+ * by one thread at a time. */
 THES_EXPORT void cnetDefOpen(DEFCTL* def, const CNETDEF* source, uint8_t codePage, const char* mode,
                              CNETSTATUS* status);
+/* Closes the file (a failure is reported only when status is not null) and frees the buffers;
+ * def may then be opened again. */
 THES_EXPORT void cnetDefClose(DEFCTL* def, CNETSTATUS* status);
-/* Reads the next accepted block; a member count of 0 means the end of the input. */
+/* Reads the next accepted block into def (words normalized and sorted, members first), through
+ * the read routine of def->format; a member count of 0 means the end of the input. A syntax
+ * error is CNET_INPUT with the reason in errcode and the line in line; a block warned about
+ * (cnetWarnf) is skipped. */
 THES_EXPORT void cnetDefRead(DEFCTL* def, const CNETEXEC* exec, CNETSTATUS* status);
+/* Format 0 of cnetDefRead: a head line, relation lines and member lines per block. Does
+ * nothing when status already holds a failure. */
 THES_EXPORT void cnetDefReadStream1(DEFCTL* def, const CNETEXEC* exec, CNETSTATUS* status);
+/* Clears size bytes of out, then writes ":WORDS" in the code page, with its terminator, as far
+ * as it fits. */
 THES_EXPORT void CopyStrWords(uint8_t codePage, char* out, int32_t size);
+/* Clears size bytes of out and fills all but the last with the code page's blank. */
 THES_EXPORT void CopyStrSpace(uint8_t codePage, char* out, uint32_t size);
+/* strtol with the result held to the 32-bit range, so that a huge number never wraps into a
+ * valid value; codePage is not examined. */
 THES_EXPORT int32_t xstrtol(uint8_t codePage, const char* text, char** end, int32_t base);
 
 /* ---- Definition writer ------------------------------------------------------------------ */
@@ -560,23 +668,38 @@ THES_EXPORT void cnetDefWriteStream1(DEFCTL* def, const CNETEXEC* exec, CNETSTAT
 
 /* ---- Temporary files -------------------------------------------------------------------- */
 
-/* Mode 'W' write, 'S' read sorted, 'R' read in input order. */
+/* Opens the temporary set, whose pairs' file names are filled in beforehand, in mode 'W' write,
+ * 'S' read sorted (merging the sorted runs) or 'R' read in input order. The set owns its memory
+ * and files until cnetTmpDelete; it is used by one thread at a time. */
 THES_EXPORT void cnetTmpOpen(CNETTMPSET* set, uint8_t mode, CNETSTATUS* status);
+/* Adds one occurrence (text of 1 to CNET_WORD_MAX bytes) to a set opened with 'W': to the
+ * input-order file and to memory, which is written as a sorted run when full. */
 THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const char* text, uint32_t length,
                               uint8_t strength, const REL* rel, CNETSTATUS* status);
+/* The next occurrence of a set opened with 'S', in the order of the texts' bytes, then length,
+ * then serial; text needs CNET_WORD_MAX bytes. *length 0 means the end (or a failure). */
 THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial, char* text, uint32_t* length,
                                    uint8_t* strength, REL* rel, CNETSTATUS* status);
+/* The next occurrence in input order of a set opened with 'R'; serial, strength and rel may be
+ * null. *length 0 means the end (or a failure). */
 THES_EXPORT void cnetTmpRead(CNETTMPSET* set, uint32_t* serial, char* text, uint32_t* length,
                              uint8_t* strength, REL* rel, CNETSTATUS* status);
+/* Closes the open files of the set and ends a merge; the files stay for a later open. */
 THES_EXPORT void cnetTmpClose(CNETTMPSET* set, CNETSTATUS* status);
+/* Closes and removes every file of the set and frees its memory; status may be null. */
 THES_EXPORT void cnetTmpDelete(CNETTMPSET* set, CNETSTATUS* status);
 
 /* ---- Compiler ----------------------------------------------------------------------------- */
 
-/* Comparators of the compilation steps, shaped for qsort. */
+/* Comparators of the compilation steps, shaped for qsort; differences of 32-bit ids are taken
+ * as signed 32-bit numbers. */
+/* CNETWRDGRP: dropped memberships last, then word id, relation id and category. */
 THES_EXPORT int32_t cnetWrdGrpCmp(const void* a, const void* b);
+/* CNETWRDGRP: as cnetWrdGrpCmp, then the group. */
 THES_EXPORT int32_t cnetWrdGrpIdCmp(const void* a, const void* b);
+/* CNETGRPRUN: membership count, then the memberships in turn by cnetWrdGrpCmp. */
 THES_EXPORT int32_t cnetWrdGrpGrpCmp(const void* a, const void* b);
+/* CNETGRPRUN: as cnetWrdGrpGrpCmp, then the block index. */
 THES_EXPORT int32_t cnetWrdGrpGrpIdCmp(const void* a, const void* b);
 /* Sorts a word's relation list, drops repeated entries and warns (zolC706W) about a target
  * named both higher and lower; *count becomes the entries kept. */

@@ -97,8 +97,9 @@ void CosClTraceInstance::writeData(void* context, unsigned int detail, unsigned 
   std::fflush(out);
 }
 
-void cosTraceDump(unsigned int detail, unsigned int id, unsigned int type, const char* origin,
-                  const char* item, const char* text, std::size_t length) {
+THES_EXPORT void cosTraceDump(unsigned int detail, unsigned int id, unsigned int type,
+                              const char* origin, const char* item, const char* text,
+                              std::size_t length) {
   CosClTraceInstance* instance = gs_pclCosTraceInstance;
   if (instance == nullptr) return;
   instance->dumpData(detail, id, type, origin, item, text, length);

@@ -76,9 +76,8 @@ uint32_t checkBody(const zol::IndexFile& file, uint32_t* where) {
 
 // The index checked is the one a search would use. kernelInfo of a failed body check holds the
 // entry number concerned (for a duplicate: the document id).
-extern "C" THES_EXPORT void ZOLverifyIndex(const char* name, const char* directory,
-                                           uint32_t reserved1, uint32_t option, uint32_t reserved2,
-                                           ZOLSTATUS* status) {
+THES_EXPORT void ZOLverifyIndex(const char* name, const char* directory, uint32_t reserved1,
+                                uint32_t option, uint32_t reserved2, ZOLSTATUS* status) {
   zol::clearStatus(status);
   zol::Directories dirs;
   uint32_t errcode = 0;
@@ -137,8 +136,8 @@ extern "C" THES_EXPORT void ZOLverifyIndex(const char* name, const char* directo
   }
 }
 
-extern "C" THES_EXPORT void ZOL_deleteIndex(uint32_t option, const char* name,
-                                            const char* directories, ZOLSTATUS* status) {
+THES_EXPORT void ZOL_deleteIndex(uint32_t option, const char* name, const char* directories,
+                                 ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (option != 3) {
     zol::fail(status, ZOL_RC_PARAMETER, kErrDeleteOption, ZOL_CTX_DELETE);

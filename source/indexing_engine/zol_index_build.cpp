@@ -12,6 +12,7 @@
 
 #include "zol_codepage.h"
 #include "zol_index_file.h"
+#include "zol_normalize.h"
 #include "zol_status.h"
 
 // State of one index build (declared opaque in zol.h).
@@ -148,11 +149,10 @@ uint32_t writePending(const ZOLINDEX& h, int* err) {
 
 }  // namespace
 
-extern "C" THES_EXPORT void ZOLcreateIndexInit(ZOLINDEX** handle, const char* name,
-                                               const char* directory, const char* workDirectory,
-                                               char mode, char kind, const ZOLINDEXDESC* desc,
-                                               const ZOLINDEXPARM* parm, uint32_t* lastDocId,
-                                               ZOLSTATUS* status) {
+THES_EXPORT void ZOLcreateIndexInit(ZOLINDEX** handle, const char* name, const char* directory,
+                                    const char* workDirectory, char mode, char kind,
+                                    const ZOLINDEXDESC* desc, const ZOLINDEXPARM* parm,
+                                    uint32_t* lastDocId, ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (handle != nullptr) *handle = nullptr;
   uint32_t errcode = 0;
@@ -212,9 +212,8 @@ extern "C" THES_EXPORT void ZOLcreateIndexInit(ZOLINDEX** handle, const char* na
   *handle = h;
 }
 
-extern "C" THES_EXPORT void ZOLcreateItemIndexOneDoc(ZOLINDEX* handle, uint32_t docId,
-                                                     uint32_t itemCount, const ZOLINDEXDOC* doc,
-                                                     ZOLSTATUS* status) {
+THES_EXPORT void ZOLcreateItemIndexOneDoc(ZOLINDEX* handle, uint32_t docId, uint32_t itemCount,
+                                          const ZOLINDEXDOC* doc, ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (handle == nullptr) {
     zol::fail(status, ZOL_RC_PARAMETER, kErrHandleNull, ZOL_CTX_BUILD);
@@ -259,7 +258,7 @@ extern "C" THES_EXPORT void ZOLcreateItemIndexOneDoc(ZOLINDEX* handle, uint32_t 
   handle->lastDocId = docId;
 }
 
-extern "C" THES_EXPORT void ZOLcreateIndexLast(ZOLINDEX* handle, ZOLSTATUS* status) {
+THES_EXPORT void ZOLcreateIndexLast(ZOLINDEX* handle, ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (handle == nullptr) {
     zol::fail(status, ZOL_RC_PARAMETER, kErrHandleNull, ZOL_CTX_BUILD);
@@ -299,7 +298,7 @@ extern "C" THES_EXPORT void ZOLcreateIndexLast(ZOLINDEX* handle, ZOLSTATUS* stat
   std::vector<char>().swap(handle->keys);
 }
 
-extern "C" THES_EXPORT void ZOLcreateIndexTerm(ZOLINDEX* handle, char action, ZOLSTATUS* status) {
+THES_EXPORT void ZOLcreateIndexTerm(ZOLINDEX* handle, char action, ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (handle == nullptr) {
     zol::fail(status, ZOL_RC_PARAMETER, kErrHandleNull, ZOL_CTX_BUILD);

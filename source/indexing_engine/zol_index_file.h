@@ -1,6 +1,6 @@
 // Helpers shared by the word index modules (build, search, administration): names and paths,
-// key normalization and comparison, reading an index file (by pread or a read-only mapping)
-// with its header checks, and the few file-system calls the engine makes. Every
+// key comparison (keys are made by zol_normalize.h), reading an index file (by pread or a read-only
+// mapping) with its header checks, and the few file-system calls the engine makes. Every
 // operating-system call of the word index goes through this module.
 //
 // Nothing here keeps global state; an IndexFile or FileWriter belongs to one thread at a time.
@@ -41,18 +41,6 @@ enum FileErrcode : uint32_t {
 };
 
 // ---- Keys ----------------------------------------------------------------------------------
-
-enum class FoldResult { kOk, kTooSmall, kNoMemory };
-
-// Normalizes text (codePage 1 to 36) into out exactly as ZOLnormalizeWord does; out must not
-// overlap text. Defined in zol_normalize.cpp.
-FoldResult normalizeKey(uint8_t codePage, const char* text, size_t length, char* out,
-                        size_t capacity, size_t* outLength);
-
-// Most bytes normalization can make of length bytes in a code page.
-inline size_t maxNormalizedLength(uint8_t codePage, size_t length) {
-  return length * (codePage == 34 ? 3 : 2);
-}
 
 // Order of keys: bytes as unsigned over the shorter length, then the shorter key first.
 inline int compareKeys(const uint8_t* a, size_t aLength, const uint8_t* b, size_t bLength) {

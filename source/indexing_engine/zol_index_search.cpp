@@ -16,6 +16,7 @@
 #include "zol_codepage.h"
 #include "zol_index_cache.h"
 #include "zol_index_file.h"
+#include "zol_normalize.h"
 #include "zol_status.h"
 
 namespace {
@@ -358,11 +359,10 @@ SearchResult* resultOf(void* handle, uint32_t option, ZOLSTATUS* status) {
 }  // namespace
 
 // option is not used by this engine; the three reserved pointers must be null.
-extern "C" THES_EXPORT void ZOLsearchIndex(void** searchHandle, const char* name,
-                                           const char* directories, uint32_t option,
-                                           ZOLSEARCHCOND condition, const void* reserved1,
-                                           const void* reserved2, const void* reserved3,
-                                           ZOLSEARCHRESULT* result, ZOLSTATUS* status) {
+THES_EXPORT void ZOLsearchIndex(void** searchHandle, const char* name, const char* directories,
+                                uint32_t option, ZOLSEARCHCOND condition, const void* reserved1,
+                                const void* reserved2, const void* reserved3,
+                                ZOLSEARCHRESULT* result, ZOLSTATUS* status) {
   (void)option;
   zol::clearStatus(status);
   if (result == nullptr) {
@@ -425,8 +425,7 @@ extern "C" THES_EXPORT void ZOLsearchIndex(void** searchHandle, const char* name
   }
 }
 
-extern "C" THES_EXPORT void ZOLsearchIndex_OpenResult(void* resultHandle, uint32_t option,
-                                                      ZOLSTATUS* status) {
+THES_EXPORT void ZOLsearchIndex_OpenResult(void* resultHandle, uint32_t option, ZOLSTATUS* status) {
   zol::clearStatus(status);
   SearchResult* r = resultOf(resultHandle, option, status);
   if (r == nullptr) return;
@@ -437,10 +436,9 @@ extern "C" THES_EXPORT void ZOLsearchIndex_OpenResult(void* resultHandle, uint32
   r->open = true;
 }
 
-extern "C" THES_EXPORT void ZOLsearchIndex_GetResult(void* resultHandle, uint32_t option,
-                                                     int32_t count, ZOLHIT* buffer,
-                                                     const void* reserved1, const void* reserved2,
-                                                     ZOLSTATUS* status) {
+THES_EXPORT void ZOLsearchIndex_GetResult(void* resultHandle, uint32_t option, int32_t count,
+                                          ZOLHIT* buffer, const void* reserved1,
+                                          const void* reserved2, ZOLSTATUS* status) {
   zol::clearStatus(status);
   SearchResult* r = resultOf(resultHandle, option, status);
   if (r == nullptr) return;
@@ -469,8 +467,8 @@ extern "C" THES_EXPORT void ZOLsearchIndex_GetResult(void* resultHandle, uint32_
   }
 }
 
-extern "C" THES_EXPORT void ZOLsearchIndex_CloseResult(void* resultHandle, uint32_t option,
-                                                       ZOLSTATUS* status) {
+THES_EXPORT void ZOLsearchIndex_CloseResult(void* resultHandle, uint32_t option,
+                                            ZOLSTATUS* status) {
   zol::clearStatus(status);
   SearchResult* r = resultOf(resultHandle, option, status);
   if (r == nullptr) return;
@@ -481,7 +479,7 @@ extern "C" THES_EXPORT void ZOLsearchIndex_CloseResult(void* resultHandle, uint3
   r->open = false;
 }
 
-extern "C" THES_EXPORT void ZOLsearchIndex_ReleaseResult(void* resultHandle, ZOLSTATUS* status) {
+THES_EXPORT void ZOLsearchIndex_ReleaseResult(void* resultHandle, ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (resultHandle == nullptr) return;
   SearchResult* r = resultOf(resultHandle, 0, status);
@@ -490,7 +488,7 @@ extern "C" THES_EXPORT void ZOLsearchIndex_ReleaseResult(void* resultHandle, ZOL
   delete r;
 }
 
-extern "C" THES_EXPORT void ZOLsearchIndex_Release(void** searchHandle, ZOLSTATUS* status) {
+THES_EXPORT void ZOLsearchIndex_Release(void** searchHandle, ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (searchHandle == nullptr || *searchHandle == nullptr) return;
   auto* state = static_cast<SearchState*>(*searchHandle);

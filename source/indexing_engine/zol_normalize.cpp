@@ -20,6 +20,7 @@
 
 #include "zol_codepage.h"
 #include "zol_index_file.h"
+#include "zol_normalize.h"
 #include "zol_status.h"
 
 namespace zol {
@@ -253,10 +254,12 @@ FoldResult normalizeKey(uint8_t codePage, const char* text, size_t length, char*
 
 namespace {
 
-// The checks both word functions make; false (with the status set) when one fails.
-bool checkWordArguments(uint8_t codePage, const char* word, int32_t length, const char* out,
-                        int32_t capacity, const int32_t* outLength, int32_t mode,
-                        ZOLSTATUS* status) {
+// How both word functions begin: the status cleared, *outLength (when given) set to 0, then the
+// argument checks; false (with the status set) when one fails.
+bool beginWordCall(uint8_t codePage, const char* word, int32_t length, const char* out,
+                   int32_t capacity, int32_t* outLength, int32_t mode, ZOLSTATUS* status) {
+  zol::clearStatus(status);
+  if (outLength != nullptr) *outLength = 0;
   uint32_t errcode = 0;
   if (outLength == nullptr) {
     errcode = zol::kErrOutLengthNull;
@@ -286,12 +289,10 @@ bool overlaps(const char* a, size_t aLength, const char* b, size_t bLength) {
 
 }  // namespace
 
-extern "C" THES_EXPORT void ZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length,
-                                             char* out, int32_t capacity, int32_t* outLength,
-                                             int32_t mode, ZOLSTATUS* status) {
-  zol::clearStatus(status);
-  if (outLength != nullptr) *outLength = 0;
-  if (!checkWordArguments(codePage, word, length, out, capacity, outLength, mode, status)) return;
+THES_EXPORT void ZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
+                                  int32_t capacity, int32_t* outLength, int32_t mode,
+                                  ZOLSTATUS* status) {
+  if (!beginWordCall(codePage, word, length, out, capacity, outLength, mode, status)) return;
   size_t n = 0;
   size_t len = static_cast<size_t>(length);
   size_t cap = static_cast<size_t>(capacity);
@@ -318,12 +319,10 @@ extern "C" THES_EXPORT void ZOLnormalizeWord(uint8_t codePage, const char* word,
   }
 }
 
-extern "C" THES_EXPORT void ZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length,
-                                               char* out, int32_t capacity, int32_t* outLength,
-                                               int32_t mode, ZOLSTATUS* status) {
-  zol::clearStatus(status);
-  if (outLength != nullptr) *outLength = 0;
-  if (!checkWordArguments(codePage, word, length, out, capacity, outLength, mode, status)) return;
+THES_EXPORT void ZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
+                                    int32_t capacity, int32_t* outLength, int32_t mode,
+                                    ZOLSTATUS* status) {
+  if (!beginWordCall(codePage, word, length, out, capacity, outLength, mode, status)) return;
   if (length > capacity) {
     zol::fail(status, ZOL_RC_NORMALIZE, zol::kErrUnnormalizeCapacity, ZOL_CTX_NORMALIZE);
     return;

@@ -403,17 +403,17 @@ void convert(void** handle, const ZOLSEARCHCOND& condition, ZOLSEARCHCOND* out, 
 }  // namespace
 }  // namespace zol
 
-extern "C" THES_EXPORT void ZOLconvertSearchCond(void** handle, ZOLSEARCHCOND condition,
-                                                 ZOLSEARCHCOND* out, ZOLSTATUS* status) {
+THES_EXPORT void ZOLconvertSearchCond(void** handle, ZOLSEARCHCOND condition, ZOLSEARCHCOND* out,
+                                      ZOLSTATUS* status) {
   zol::convert(handle, condition, out, status, false);
 }
 
-extern "C" THES_EXPORT void ZOLconvertSearchCond_Mix(void** handle, ZOLSEARCHCOND condition,
-                                                     ZOLSEARCHCOND* out, ZOLSTATUS* status) {
+THES_EXPORT void ZOLconvertSearchCond_Mix(void** handle, ZOLSEARCHCOND condition,
+                                          ZOLSEARCHCOND* out, ZOLSTATUS* status) {
   zol::convert(handle, condition, out, status, true);
 }
 
-extern "C" THES_EXPORT void ZOLconvertSearchCond_Release(void** handle, ZOLSTATUS* status) {
+THES_EXPORT void ZOLconvertSearchCond_Release(void** handle, ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (handle == nullptr || *handle == nullptr) return;
   auto* conv = static_cast<zol::Conversion*>(*handle);

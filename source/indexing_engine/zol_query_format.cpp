@@ -313,9 +313,8 @@ bool formatCondition(const ZOLSEARCHCOND& c, const Converted& v, Output& out, Fa
 }  // namespace
 }  // namespace zol
 
-extern "C" THES_EXPORT void ZOLformatSearchCond(const ZOLSEARCHCOND* condition, char* buffer,
-                                                int32_t capacity, int32_t* length,
-                                                ZOLSTATUS* status) {
+THES_EXPORT void ZOLformatSearchCond(const ZOLSEARCHCOND* condition, char* buffer, int32_t capacity,
+                                     int32_t* length, ZOLSTATUS* status) {
   zol::clearStatus(status);
   if (length != nullptr) *length = 0;
   zol::Failure f{};

@@ -5,31 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "thesaurus_status_name.h"
+
 namespace zol {
 
 void clearStatus(ZOLSTATUS* status) {
   if (status != nullptr) std::memset(status, 0, sizeof *status);
-}
-
-void shortenName(char* field, const char* path) {
-  if (path == nullptr) {
-    field[0] = '\0';
-    return;
-  }
-  size_t length = std::strlen(path);
-  if (length <= 511) {
-    std::memcpy(field, path, length + 1);
-    return;
-  }
-  size_t tail = length - 507;
-  for (size_t i = tail; i + 1 < length; ++i) {
-    if (path[i] == '/') {
-      tail = i;
-      break;
-    }
-  }
-  std::memcpy(field, "...", 3);
-  std::memcpy(field + 3, path + tail, length - tail + 1);
 }
 
 bool fail(ZOLSTATUS* status, uint32_t retcode, uint32_t errcode, uint8_t context, const char* path,
@@ -42,7 +23,7 @@ bool fail(ZOLSTATUS* status, uint32_t retcode, uint32_t errcode, uint8_t context
                        context == ZOL_CTX_VERIFY || context == ZOL_CTX_DELETE)
                           ? ZOL_INDEX_WORD
                           : 0;
-  shortenName(status->filename, path);
+  thesShortenStatusName(status->filename, path);
   status->filename2[0] = '\0';
   status->errnoValue = static_cast<uint32_t>(errnoValue);
   return true;
@@ -51,7 +32,7 @@ bool fail(ZOLSTATUS* status, uint32_t retcode, uint32_t errcode, uint8_t context
 bool failRename(ZOLSTATUS* status, uint32_t retcode, uint32_t errcode, const char* from,
                 const char* to, int errnoValue) {
   if (!fail(status, retcode, errcode, ZOL_CTX_BUILD, from, errnoValue)) return false;
-  shortenName(status->filename2, to);
+  thesShortenStatusName(status->filename2, to);
   return true;
 }
 
@@ -90,7 +71,7 @@ constexpr Message kMessages[] = {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 
-extern "C" THES_EXPORT void ZOLgetMessage(uint8_t codePage, const ZOLSTATUS* status, char* buffer) {
+THES_EXPORT void ZOLgetMessage(uint8_t codePage, const ZOLSTATUS* status, char* buffer) {
   if (buffer == nullptr) return;
   if (codePage == 0 || codePage > 37) {
     std::strcpy(buffer, "Codepage parameter cannot be interpreted.");

@@ -22,9 +22,6 @@ bool fail(ZOLSTATUS* status, uint32_t retcode, uint32_t errcode, uint8_t context
 bool failRename(ZOLSTATUS* status, uint32_t retcode, uint32_t errcode, const char* from,
                 const char* to, int errnoValue);
 
-// Copies path into a 512-byte name field, shortened like the thesaurus engine's names.
-void shortenName(char* field, const char* path);
-
 }  // namespace zol
 
 #endif  // INDEXING_ENGINE_ZOL_STATUS_H

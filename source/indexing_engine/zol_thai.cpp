@@ -25,7 +25,7 @@ bool isWhiteSpace(const UChar* text, int32_t start, int32_t end) {
 
 }  // namespace
 
-void* tykThaiCreateBreakIterator(void) {
+THES_EXPORT void* tykThaiCreateBreakIterator(void) {
   UErrorCode error = U_ZERO_ERROR;
   UBreakIterator* words = ubrk_open(UBRK_WORD, "th", nullptr, 0, &error);
   if (U_FAILURE(error)) {
@@ -35,8 +35,9 @@ void* tykThaiCreateBreakIterator(void) {
   return words;
 }
 
-unsigned int tykThaiProcessing(uint16_t* out, unsigned int outCapacity, const uint16_t* in,
-                               unsigned int* inCount, void* iterator) {
+THES_EXPORT unsigned int tykThaiProcessing(uint16_t* out, unsigned int outCapacity,
+                                           const uint16_t* in, unsigned int* inCount,
+                                           void* iterator) {
   if (out == nullptr || in == nullptr || inCount == nullptr || iterator == nullptr) return 0;
   if (*inCount == 0 || outCapacity == 0) return 0;
   auto* words = static_cast<UBreakIterator*>(iterator);
@@ -85,6 +86,6 @@ unsigned int tykThaiProcessing(uint16_t* out, unsigned int outCapacity, const ui
   return written;
 }
 
-void tykThaiDestroyBreakIterator(void* iterator) {
+THES_EXPORT void tykThaiDestroyBreakIterator(void* iterator) {
   ubrk_close(static_cast<UBreakIterator*>(iterator));
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cnet_console.h"
+#include "cnet_grow.h"
 #include "cnet_os.h"
 #include "cnet_status.h"
 #include "cnet_tmp.h"
@@ -28,15 +29,11 @@ constexpr uint32_t kErrSerial = 4119;
 constexpr uint32_t kEmptyDefinition = 1;
 
 bool appendBlock(CnetCompile& c, const DEFCTL& def, uint32_t serial) {
-  if (c.blockCount == c.blockCapacity) {
-    size_t grown = size_t{c.blockCapacity} + kBlockGrowth;
-    void* p = std::realloc(c.blocks, grown * sizeof(CNETBLOCK));
-    if (p == nullptr) {
-      cnetFail(c.status, CNET_NO_MEMORY, kErrBlocks);
-      return false;
-    }
-    c.blocks = static_cast<CNETBLOCK*>(p);
-    c.blockCapacity = static_cast<uint32_t>(grown);
+  if (c.blockCount == c.blockCapacity &&
+      !cnetGrowBuffer(&c.blocks, &c.blockCapacity, uint64_t{c.blockCount} + 1, kBlockGrowth,
+                      UINT32_MAX)) {
+    cnetFail(c.status, CNET_NO_MEMORY, kErrBlocks);
+    return false;
   }
   CNETBLOCK& b = c.blocks[c.blockCount++];
   std::memset(&b, 0, sizeof b);
@@ -392,8 +389,6 @@ void cnetCompileSteps(CNETCTL* work, const CNETDEF* definition, const CNETCODE* 
   cnetTmpDelete(c.tmp.get(), nullptr);
 }
 
-extern "C" {
-
 THES_EXPORT int32_t cnetWrdGrpCmp(const void* pa, const void* pb) {
   const auto* a = static_cast<const CNETWRDGRP*>(pa);
   const auto* b = static_cast<const CNETWRDGRP*>(pb);
@@ -432,5 +427,3 @@ THES_EXPORT int32_t cnetWrdGrpGrpIdCmp(const void* pa, const void* pb) {
   const auto* b = static_cast<const CNETGRPRUN*>(pb);
   return static_cast<int32_t>(a->block - b->block);
 }
-
-}  // extern "C"

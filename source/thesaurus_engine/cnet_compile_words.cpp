@@ -40,6 +40,19 @@ inline CNETRELENT relationOf(uint64_t key) {
                     static_cast<uint8_t>(key), 0};
 }
 
+// Makes buffer, of capacity elements, hold n (at least twice as many as before), keeping what it
+// holds; capacity becomes the new size. False, with both unchanged, when memory runs out.
+template <typename T>
+bool growKeeping(CnetBuffer<T>& buffer, size_t& capacity, size_t n) {
+  const size_t grown = std::max(n, capacity * 2);
+  CnetBuffer<T> more = cnetAllocate<T>(grown);
+  if (!more) return false;
+  if (capacity > 0) std::memcpy(more.get(), buffer.get(), sizeof(T) * capacity);
+  buffer = std::move(more);
+  capacity = grown;
+  return true;
+}
+
 // Buffers of one word, grown as words need them (520 with errcode 4115 when memory runs out).
 struct WordBuffers {
   CnetBuffer<uint64_t> keys;     // relation keys
@@ -49,14 +62,12 @@ struct WordBuffers {
   size_t keyCapacity = 0;
   size_t groupCapacity = 0;
 
-  // Room for n keys; the keys held so far are kept.
+  // Room for n keys: the keys held so far are kept, the sorting scratch and the entries are
+  // made anew as large. Until they are, the capacity counts as 0, so a failure is retried whole.
   bool reserveKeys(size_t n) {
     if (n <= keyCapacity) return true;
-    const size_t grown = std::max(n, keyCapacity * 2);
-    CnetBuffer<uint64_t> more = cnetAllocate<uint64_t>(grown);
-    if (!more) return false;
-    if (keyCapacity > 0) std::memcpy(more.get(), keys.get(), sizeof(uint64_t) * keyCapacity);
-    keys = std::move(more);
+    size_t grown = keyCapacity;
+    if (!growKeeping(keys, grown, n)) return false;
     keyCapacity = 0;
     scratch = cnetAllocate<uint64_t>(grown);
     rels = cnetAllocate<CNETRELENT>(grown);
@@ -64,15 +75,9 @@ struct WordBuffers {
     keyCapacity = grown;
     return true;
   }
+  // Room for n group ids; the ids held so far are kept.
   bool reserveGroups(size_t n) {
-    if (n <= groupCapacity) return true;
-    const size_t grown = std::max(n, groupCapacity * 2);
-    CnetBuffer<uint32_t> more = cnetAllocate<uint32_t>(grown);
-    if (!more) return false;
-    if (groupCapacity > 0) std::memcpy(more.get(), groups.get(), sizeof(uint32_t) * groupCapacity);
-    groups = std::move(more);
-    groupCapacity = grown;
-    return true;
+    return n <= groupCapacity || growKeeping(groups, groupCapacity, n);
   }
 };
 
@@ -269,9 +274,9 @@ void cnetCompileWriteStep(CnetCompile& c) {
   if (!c.failed() && scratch.retcode != 0) *c.status = scratch;
 }
 
-extern "C" THES_EXPORT void cnetWdvRelCheck(const CNETEXEC* exec, const char* definitionPath,
-                                            uint32_t w, const char* text, uint32_t length,
-                                            CNETRELENT* list, uint32_t* count, uint8_t codePage) {
+THES_EXPORT void cnetWdvRelCheck(const CNETEXEC* exec, const char* definitionPath, uint32_t w,
+                                 const char* text, uint32_t length, CNETRELENT* list,
+                                 uint32_t* count, uint8_t codePage) {
   std::sort(list, list + *count, [](const CNETRELENT& a, const CNETRELENT& b) {
     return relationKey(a) < relationKey(b);
   });

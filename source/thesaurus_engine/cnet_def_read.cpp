@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "cnet_def_syntax.h"
+#include "cnet_grow.h"
 #include "cnet_os.h"
 #include "cnet_status.h"
 #include "thesaurus_engine/cnet.h"
@@ -18,7 +19,8 @@ namespace {
 constexpr uint32_t kInitialText = 8192;
 constexpr uint32_t kInputBlock = 65536;  // bytes of the file read at once
 constexpr uint32_t kInitialEntries = 256;
-constexpr uint32_t kLineMax = 255;  // bytes of a line kept in the line buffer
+constexpr uint32_t kGrowStep = 256;  // entries and text bytes by which a block's tables grow
+constexpr uint32_t kLineMax = 255;   // bytes of a line kept in the line buffer
 constexpr uint8_t kUtf8 = 34;
 constexpr uint8_t kDefaultStrength = 100;
 
@@ -217,40 +219,25 @@ void parseKeyword(Reader& r, const CnetDefKeywordTable& table, const char* token
 // Makes room for count + 1 entries and the spare half that the block finishing step uses.
 bool reserveEntry(Reader& r) {
   DEFCTL* def = r.def;
-  uint64_t wanted = 2ull * def->entryCount + 2;
+  const uint64_t wanted = 2ull * def->entryCount + 2;
   if (def->entryCapacity >= wanted) return true;
-  uint64_t capacity = (2ull * def->entryCount + 257) & ~uint64_t{255};
-  if (capacity > UINT32_MAX / sizeof(DEFENTRY)) {
+  if (!cnetGrowBuffer(&def->entries, &def->entryCapacity, wanted, kGrowStep,
+                      UINT32_MAX / sizeof(DEFENTRY))) {
     cnetFail(r.status, CNET_NO_MEMORY, kErrEntryMemory);
     return false;
   }
-  void* grown = std::realloc(def->entries, capacity * sizeof(DEFENTRY));
-  if (grown == nullptr) {
-    cnetFail(r.status, CNET_NO_MEMORY, kErrEntryMemory);
-    return false;
-  }
-  def->entries = static_cast<DEFENTRY*>(grown);
-  def->entryCapacity = static_cast<uint32_t>(capacity);
   return true;
 }
 
 // Makes room for need more bytes of text and its terminator.
 bool reserveText(Reader& r, uint32_t need) {
   DEFCTL* def = r.def;
-  uint64_t used = def->textUsed;
-  if (used + need + 1 < def->textSize) return true;
-  uint64_t size = (need + 256 + used) & ~uint64_t{255};
-  if (size > INT32_MAX) {
+  const uint64_t wanted = uint64_t{def->textUsed} + need + 1;
+  if (wanted <= def->textSize) return true;
+  if (!cnetGrowBuffer(&def->text, &def->textSize, wanted, kGrowStep, INT32_MAX)) {
     cnetFail(r.status, CNET_NO_MEMORY, kErrTextMemory);
     return false;
   }
-  void* grown = std::realloc(def->text, size);
-  if (grown == nullptr) {
-    cnetFail(r.status, CNET_NO_MEMORY, kErrTextMemory);
-    return false;
-  }
-  def->text = static_cast<char*>(grown);
-  def->textSize = static_cast<uint32_t>(size);
   return true;
 }
 
@@ -414,6 +401,20 @@ bool readBlockLines(Reader& r) {
   }
 }
 
+// Frees the block buffers and the read-ahead input of def and clears their sizes.
+void freeBuffers(DEFCTL* def) {
+  std::free(def->text);
+  std::free(def->entries);
+  std::free(def->input);
+  def->text = nullptr;
+  def->entries = nullptr;
+  def->input = nullptr;
+  def->inputNext = def->inputEnd = 0;
+  def->textSize = 0;
+  def->textUsed = 0;
+  def->entryCapacity = 0;
+}
+
 }  // namespace
 
 // Clears def, opens the definition file and allocates the block buffers.
@@ -441,12 +442,7 @@ THES_EXPORT void cnetDefOpen(DEFCTL* def, const CNETDEF* source, uint8_t codePag
   if (mode[0] == 'r') def->input = static_cast<char*>(std::malloc(kInputBlock));
   if (def->text == nullptr || def->entries == nullptr ||
       (mode[0] == 'r' && def->input == nullptr)) {
-    std::free(def->text);
-    std::free(def->entries);
-    std::free(def->input);
-    def->text = nullptr;
-    def->entries = nullptr;
-    def->input = nullptr;
+    freeBuffers(def);
     cnetFail(status, CNET_NO_MEMORY, kErrOpenMemory);
     return;
   }
@@ -463,32 +459,17 @@ THES_EXPORT void cnetDefClose(DEFCTL* def, CNETSTATUS* status) {
     }
   }
   def->file = nullptr;
-  std::free(def->text);
-  std::free(def->entries);
-  std::free(def->input);
-  def->text = nullptr;
-  def->entries = nullptr;
-  def->input = nullptr;
-  def->inputNext = def->inputEnd = 0;
-  def->textSize = 0;
-  def->textUsed = 0;
-  def->entryCapacity = 0;
+  freeBuffers(def);
   def->entryCount = 0;
   def->pendingLine = nullptr;
   def->pendingLength = 0;
 }
 
-using CnetDefReadRoutine = void (*)(DEFCTL*, const CNETEXEC*, CNETSTATUS*);
-
 // Reads the next block with the read routine of the definition format.
 THES_EXPORT void cnetDefRead(DEFCTL* def, const CNETEXEC* exec, CNETSTATUS* status) {
-  static const CnetDefReadRoutine kRoutines[] = {cnetDefReadStream1};
-  if (def == nullptr) return;
-  if (def->format >= sizeof kRoutines / sizeof kRoutines[0]) {
-    cnetFail(status, CNET_PARAMETER, kErrFormat);
-    return;
-  }
-  kRoutines[def->format](def, exec, status);
+  static const CnetDefRoutine kRoutines[] = {cnetDefReadStream1};
+  cnetDefRunFormat(kRoutines, sizeof kRoutines / sizeof kRoutines[0], def, exec, status,
+                   kErrFormat);
 }
 
 // Reads the next accepted block of the text format; a member count of 0 means end of input.

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cnet_status.h"
+
 namespace {
 
 constexpr uint8_t kMaxCodePage = 36;
@@ -148,4 +150,14 @@ THES_EXPORT int32_t xstrtol(uint8_t codePage, const char* text, char** end, int3
   if (value > INT32_MAX) return INT32_MAX;
   if (value < INT32_MIN) return INT32_MIN;
   return static_cast<int32_t>(value);
+}
+
+void cnetDefRunFormat(const CnetDefRoutine* routines, size_t count, DEFCTL* def,
+                      const CNETEXEC* exec, CNETSTATUS* status, uint32_t errcode) {
+  if (def == nullptr) return;
+  if (def->format >= count) {
+    cnetFail(status, CNET_PARAMETER, errcode);
+    return;
+  }
+  routines[def->format](def, exec, status);
 }

@@ -7,6 +7,7 @@
 #ifndef THESAURUS_ENGINE_CNET_DEF_SYNTAX_H
 #define THESAURUS_ENGINE_CNET_DEF_SYNTAX_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "thesaurus_engine/cnet.h"
@@ -67,5 +68,13 @@ inline bool cnetDefIsLineFeed(bool ebcdic, uint8_t byte) {
   if (ebcdic) return byte == 0x15 || byte == 0x25;
   return byte == 0x0A;
 }
+
+// A read or write routine of a definition format; DEFCTL.format indexes a table of them.
+using CnetDefRoutine = void (*)(DEFCTL*, const CNETEXEC*, CNETSTATUS*);
+
+// Runs the routine of def->format from the count routines given; a format without one is
+// CNET_PARAMETER with errcode. Nothing for a null def.
+void cnetDefRunFormat(const CnetDefRoutine* routines, size_t count, DEFCTL* def,
+                      const CNETEXEC* exec, CNETSTATUS* status, uint32_t errcode);
 
 #endif  // THESAURUS_ENGINE_CNET_DEF_SYNTAX_H

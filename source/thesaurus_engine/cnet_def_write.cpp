@@ -135,17 +135,11 @@ bool blockIsSound(const DEFCTL* def) {
 
 }  // namespace
 
-using CnetDefWriteRoutine = void (*)(DEFCTL*, const CNETEXEC*, CNETSTATUS*);
-
 // Writes the current block with the write routine of the definition format.
 THES_EXPORT void cnetDefWrite(DEFCTL* def, const CNETEXEC* exec, CNETSTATUS* status) {
-  static const CnetDefWriteRoutine kRoutines[] = {cnetDefWriteStream1};
-  if (def == nullptr) return;
-  if (def->format >= sizeof kRoutines / sizeof kRoutines[0]) {
-    cnetFail(status, CNET_PARAMETER, kErrFormat);
-    return;
-  }
-  kRoutines[def->format](def, exec, status);
+  static const CnetDefRoutine kRoutines[] = {cnetDefWriteStream1};
+  cnetDefRunFormat(kRoutines, sizeof kRoutines / sizeof kRoutines[0], def, exec, status,
+                   kErrFormat);
 }
 
 // Writes the head line, one line per relation entry, then one line per member.

@@ -1,23 +1,8 @@
-// Internal interface of the dictionary file set: the on-disk formats and the positioned I/O that
-// every record operation uses.
+// Internal interface of the dictionary file set: the damage checks of its readers and the
+// positioned I/O that every record operation uses.
 //
-// Every 32-bit integer is big-endian except the code page field of the header.
-//
-// Header, first 80 bytes of "wdf":
-//   0  4  magic "CNET"            24  4  most groups of one word
-//   4  4  version 256 (0 read)    28  4  most relation entries of one word
-//   8  4  word count              32  4  most members of one group
-//  12  4  group count             36  4  most relation entries of one group
-//  16  4  absent words            40  4  code page number, little-endian (byte 40 is read)
-//  20  4  absent groups           44 36  zero
-// Word record, 20 bytes at 80 + 20 x id of "wdf": 0 data offset in "wdv", 4 text length,
-//   8 relation entries, 12 groups, 16 flags (0x80 absent), 17..19 zero.
-// Word data in "wdv": text padded with zeros to a multiple of 4, the group ids (4 bytes each),
-//   the relation entries (8 bytes: target id, category, id, strength, zero).
-// Group record, 20 bytes at 20 x id of "grf": 0 data offset in "grv", 4 data size, 8 members,
-//   12 relation entries, 16 block category, 17 block id, 18 flags (0x80 absent), 19 zero.
-// Group data in "grv": members then relation entries, 8 bytes each (word id, strength, zero,
-//   category, id).
+// The file names and the on-disk formats (offset, size and meaning of every field) are given
+// in thesaurus_engine/cnet.h, beside the records they are read into.
 //
 // Damage checks of the readers (CNET_INTEGRITY), so that no buffer is ever sized from a bad
 // value: 4380 word text longer than 192 bytes, 4381 word data beyond the end of "wdv", 4383
@@ -60,9 +45,6 @@ inline uint64_t cnetWordDataSize(uint32_t textLength, uint32_t groups, uint32_t 
 constexpr unsigned kCnetAllFiles = 0xF;
 constexpr unsigned kCnetWordFiles = 0x3;  // "wdf" and "wdv": what a lookup reads
 void cnetOpenForReading(CNETCTL* ctl, unsigned files, CNETSTATUS* status);
-
-// Makes *buffer hold at least size bytes, growing in steps of 4096; false when out of memory.
-bool cnetGrowBuffer(uint8_t** buffer, uint32_t* capacity, uint64_t size);
 
 // Flushes every open file of a set written by the compiler to disk, so that what is renamed
 // into place later is whole after a power cut; a failure is 512 with errcode 4363.

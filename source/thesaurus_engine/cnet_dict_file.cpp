@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cnet_bytes.h"
 #include "cnet_dict.h"
 #include "cnet_names.h"
 #include "cnet_os.h"
 #include "cnet_os_cache.h"
 #include "cnet_status.h"
+#include "thesaurus_bytes.h"
 
 namespace {
 
@@ -144,19 +144,7 @@ bool cnetFileWrite(CNETFILE* file, int64_t offset, const void* data, uint32_t si
   return true;
 }
 
-bool cnetGrowBuffer(uint8_t** buffer, uint32_t* capacity, uint64_t size) {
-  if (*buffer != nullptr && size <= *capacity) return true;
-  const uint64_t rounded = (size + 4095) & ~uint64_t{4095};
-  if (rounded > UINT32_MAX) return false;
-  std::free(*buffer);
-  *capacity = 0;
-  *buffer = static_cast<uint8_t*>(std::malloc(rounded == 0 ? 4096 : rounded));
-  if (*buffer == nullptr) return false;
-  *capacity = static_cast<uint32_t>(rounded == 0 ? 4096 : rounded);
-  return true;
-}
-
-CNETCTL* cnetOpen(CNETCTL* ctl, const char* mode, CNETSTATUS* status) {
+THES_EXPORT CNETCTL* cnetOpen(CNETCTL* ctl, const char* mode, CNETSTATUS* status) {
   if (std::strchr(mode, 'w') == nullptr) {
     cnetOpenForReading(ctl, kCnetAllFiles, status);
     return ctl;
@@ -197,7 +185,7 @@ void cnetOpenForReading(CNETCTL* ctl, unsigned files, CNETSTATUS* status) {
   releaseBuffers(ctl);
 }
 
-void cnetClose(CNETCTL* ctl, CNETSTATUS* status) {
+THES_EXPORT void cnetClose(CNETCTL* ctl, CNETSTATUS* status) {
   for (CNETFILE& f : ctl->files) {
     if (f.reader != nullptr) {
       cnetReadFileRelease(f.reader);
@@ -246,14 +234,14 @@ void cnetLinkSet(const CNETCTL* from, const CNETCTL* to) {
   }
 }
 
-uint32_t cnetPointEndSetSize(CNETCTL* ctl, CNETSTATUS* status) {
+THES_EXPORT uint32_t cnetPointEndSetSize(CNETCTL* ctl, CNETSTATUS* status) {
   for (CNETFILE& f : ctl->files) {
     if (!seekEnd(&f, kErrEnd, status)) break;
   }
   return status->retcode;
 }
 
-void cnetReadHead(CNETCTL* ctl, CNETHEAD* out, CNETSTATUS* status) {
+THES_EXPORT void cnetReadHead(CNETCTL* ctl, CNETHEAD* out, CNETSTATUS* status) {
   uint8_t raw[CNET_HEADER_SIZE];
   if (!cnetFileRead(&ctl->files[0], 0, raw, sizeof raw, kErrHeadRead, status)) return;
   cnetSwapBE32(raw + 4, 9);
@@ -265,7 +253,7 @@ void cnetReadHead(CNETCTL* ctl, CNETHEAD* out, CNETSTATUS* status) {
   }
 }
 
-void cnetWriteHead(CNETCTL* ctl, const CNETHEAD* head, CNETSTATUS* status) {
+THES_EXPORT void cnetWriteHead(CNETCTL* ctl, const CNETHEAD* head, CNETSTATUS* status) {
   uint8_t raw[CNET_HEADER_SIZE];
   std::memcpy(raw, head, sizeof raw);
   std::memcpy(raw, CNET_MAGIC, 4);
@@ -275,11 +263,12 @@ void cnetWriteHead(CNETCTL* ctl, const CNETHEAD* head, CNETSTATUS* status) {
   cnetFileWrite(&ctl->files[0], 0, raw, sizeof raw, kErrHeadWrite, status);
 }
 
-int32_t cnetAccess(const char* path, int32_t /*mode*/) {
+THES_EXPORT int32_t cnetAccess(const char* path, int32_t /*mode*/) {
   return cnetOs()->access(path);
 }
 
-uint32_t cnetExist(const char* name, const char* directories, uint8_t* info, CNETSTATUS* status) {
+THES_EXPORT uint32_t cnetExist(const char* name, const char* directories, uint8_t* info,
+                               CNETSTATUS* status) {
   CNETCTL* ctl = static_cast<CNETCTL*>(std::calloc(1, sizeof(CNETCTL)));
   if (ctl == nullptr) {
     cnetFail(status, CNET_NO_MEMORY, kCnetErrPartialSet);
@@ -305,7 +294,7 @@ uint32_t cnetExist(const char* name, const char* directories, uint8_t* info, CNE
   return result;
 }
 
-void cnetCopy(CNETCTL* source, CNETCTL* destination, CNETSTATUS* status) {
+THES_EXPORT void cnetCopy(CNETCTL* source, CNETCTL* destination, CNETSTATUS* status) {
   uint8_t* buffer = static_cast<uint8_t*>(std::malloc(kCopyChunk));
   if (buffer == nullptr) {
     cnetFail(status, CNET_NO_MEMORY, kErrCopyMemory);
@@ -335,7 +324,7 @@ void cnetCopy(CNETCTL* source, CNETCTL* destination, CNETSTATUS* status) {
   std::free(buffer);
 }
 
-int32_t XXrename(const char* from, const char* to) {
+THES_EXPORT int32_t XXrename(const char* from, const char* to) {
   int rc = cnetOs()->rename(from, to);
   for (int retry = 1; rc != 0 && (errno == EACCES || errno == EBUSY) && retry <= kRenameRetries;
        ++retry) {
@@ -346,7 +335,7 @@ int32_t XXrename(const char* from, const char* to) {
   return rc;
 }
 
-void cnetRename(CNETCTL* from, CNETCTL* to, CNETSTATUS* status) {
+THES_EXPORT void cnetRename(CNETCTL* from, CNETCTL* to, CNETSTATUS* status) {
   for (int i = 0; i < CNET_FILES; ++i) {
     cnetOs()->remove(to->files[i].path);
     if (XXrename(from->files[i].path, to->files[i].path) != 0) {
@@ -356,7 +345,7 @@ void cnetRename(CNETCTL* from, CNETCTL* to, CNETSTATUS* status) {
   }
 }
 
-void cnetDelete(CNETCTL* ctl, CNETSTATUS* status) {
+THES_EXPORT void cnetDelete(CNETCTL* ctl, CNETSTATUS* status) {
   for (CNETFILE& f : ctl->files) {
     if (cnetAccess(f.path, 0) != 0) continue;
     if (cnetOs()->remove(f.path) != 0) cnetFailFile(status, CNET_DELETE, kErrDelete, f.path);

@@ -2,13 +2,15 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cnet_bytes.h"
 #include "cnet_dict.h"
+#include "cnet_grow.h"
 #include "cnet_status.h"
+#include "thesaurus_bytes.h"
 
 namespace {
 
 constexpr uint32_t kNone = 0xFFFFFFFFu;
+constexpr uint32_t kReadStep = 4096;  // bytes by which the read buffers of a CNETCTL grow
 constexpr uint32_t kErrGroupRecord = 362;
 constexpr uint32_t kErrGroupData = 363;
 constexpr uint32_t kErrWordOld = 372;
@@ -71,8 +73,6 @@ bool writeEntries(CNETFILE* file, const void* entries, uint32_t count, uint32_t 
 
 }  // namespace
 
-extern "C" {
-
 THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount, uint32_t** groups,
                                  uint32_t* relCount, CNETRELENT** rels, char* text,
                                  uint32_t* textLen, CNETSTATUS* status) {
@@ -102,7 +102,7 @@ THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount,
   const uint64_t wanted = rels != nullptr || sequential ? size
                           : groups != nullptr           ? padded + 4 * uint64_t{rec.groupCount}
                                                         : rec.textLength;
-  if (!cnetGrowBuffer(&ctl->wordBuffer, &ctl->wordBufferSize, wanted)) {
+  if (!cnetGrowBuffer(&ctl->wordBuffer, &ctl->wordBufferSize, wanted, kReadStep, UINT32_MAX)) {
     cnetFail(status, CNET_NO_MEMORY, kErrWordMemory);
     return -1;
   }
@@ -206,7 +206,7 @@ THES_EXPORT int32_t cnetReadGroup(CNETCTL* ctl, int32_t id, CNETGROUPREC* out,
     cnetFailFile(status, CNET_INTEGRITY, kCnetErrGroupData, ctl->files[3].path);
     return -1;
   }
-  if (!cnetGrowBuffer(&ctl->groupBuffer, &ctl->groupBufferSize, rec.size)) {
+  if (!cnetGrowBuffer(&ctl->groupBuffer, &ctl->groupBufferSize, rec.size, kReadStep, UINT32_MAX)) {
     cnetFail(status, CNET_NO_MEMORY, kErrGroupMemory);
     return -1;
   }
@@ -237,5 +237,3 @@ THES_EXPORT void cnetWriteGroup(CNETCTL* ctl, const CNETGROUPREC* in, const CNET
   raw[19] = in->reserved;
   cnetFileWrite(&ctl->files[2], kCnetHere, raw, sizeof raw, kErrGroupAppend, status);
 }
-
-}  // extern "C"

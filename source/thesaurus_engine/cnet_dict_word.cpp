@@ -86,8 +86,6 @@ void collectHits(SearchContext* c, uint32_t* count, CNETOCC** ids, CNETSTATUS* s
 
 static_assert(sizeof(CNETOCC) == sizeof(ZOLHIT), "an occurrence is an engine hit");
 
-extern "C" {
-
 THES_EXPORT int32_t cnetWord_WordID(void** searchCache, CNETCTL* ctl, const CNETHEAD* head,
                                     const char* word, uint32_t length, uint16_t option,
                                     const uint8_t options[2], uint32_t* count, CNETOCC** ids,
@@ -208,5 +206,3 @@ THES_EXPORT int32_t cnetGRVcmp(const void* a, const void* b) {
   if (x->word != y->word) return static_cast<int32_t>(x->word - y->word);
   return int32_t{x->strength} - int32_t{y->strength};
 }
-
-}  // extern "C"

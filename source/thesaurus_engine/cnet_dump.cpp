@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cnet_console.h"
+#include "cnet_grow.h"
 #include "cnet_names.h"
 #include "cnet_os.h"
 #include "cnet_reader.h"
@@ -51,10 +52,6 @@ constexpr uint32_t kIdStep = 128;     // group ids by which the id list of a ter
 constexpr int32_t kDeleteIndex = 3;   // option of ZOL_deleteIndex
 constexpr uint8_t kWeightFull = 100;  // the only term weight accepted
 constexpr uint32_t kSetsCleared = 3;  // sets 0 to 2; set 3 is left alone
-
-// The percentage of cnetProgress is computed in 32 bits; larger counts are scaled down so that
-// done x 100 still fits.
-constexpr uint64_t kProgressLimit = 0x7FFFFFFF / 100;
 
 // The whole area is zero.
 template <typename T>
@@ -103,15 +100,12 @@ class Dumper {
   // Every group, in ascending id, with a counter after each.
   bool dumpAll() {
     const uint32_t count = head_.groupCount;
-    int shift = 0;
-    while ((uint64_t{count} >> shift) > kProgressLimit)
-      ++shift;
-    const int32_t total = static_cast<int32_t>(count >> shift);
+    const CnetProgressCounter counter(exec_, count);
     for (uint32_t id = 0; id < count; ++id) {
       if (!dumpGroup(id)) return false;
-      cnetProgress(exec_, id >> shift, total);
+      counter.show(id);
     }
-    cnetProgress(exec_, count >> shift, total);
+    counter.showTotal();
     cnetProgressPrintf(exec_, "\n");
     return true;
   }
@@ -171,12 +165,8 @@ class Dumper {
   }
 
   bool addId(uint32_t id) {
-    if (idCount_ == idCapacity_) {
-      const size_t grown = size_t{idCapacity_} + kIdStep;
-      void* p = grown > UINT32_MAX ? nullptr : std::realloc(ids_, grown * sizeof *ids_);
-      if (p == nullptr) return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpIdList);
-      ids_ = static_cast<uint32_t*>(p);
-      idCapacity_ = static_cast<uint32_t>(grown);
+    if (!cnetGrowBuffer(&ids_, &idCapacity_, uint64_t{idCount_} + 1, kIdStep, UINT32_MAX)) {
+      return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpIdList);
     }
     ids_[idCount_++] = id;
     return true;
@@ -185,13 +175,10 @@ class Dumper {
   // Makes the block's entry table hold count entries, growing in steps of kEntryStep.
   bool reserveEntries(uint32_t count) {
     if (count <= def_->entryCapacity) return true;
-    const uint64_t capacity = (uint64_t{count} + kEntryStep - 1) / kEntryStep * kEntryStep;
-    void* p = capacity > UINT32_MAX / sizeof(DEFENTRY)
-                  ? nullptr
-                  : std::realloc(def_->entries, capacity * sizeof(DEFENTRY));
-    if (p == nullptr) return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpEntries);
-    def_->entries = static_cast<DEFENTRY*>(p);
-    def_->entryCapacity = static_cast<uint32_t>(capacity);
+    if (!cnetGrowBuffer(&def_->entries, &def_->entryCapacity, count, kEntryStep,
+                        UINT32_MAX / sizeof(DEFENTRY))) {
+      return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpEntries);
+    }
     return true;
   }
 
@@ -199,11 +186,9 @@ class Dumper {
   bool reserveWord() {
     const uint64_t need = uint64_t{def_->textUsed} + CNET_WORD_MAX;
     if (need <= def_->textSize) return true;
-    const uint64_t size = (need + kTextStep - 1) / kTextStep * kTextStep;
-    void* p = size > UINT32_MAX ? nullptr : std::realloc(def_->text, size);
-    if (p == nullptr) return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpText);
-    def_->text = static_cast<char*>(p);
-    def_->textSize = static_cast<uint32_t>(size);
+    if (!cnetGrowBuffer(&def_->text, &def_->textSize, need, kTextStep, UINT32_MAX)) {
+      return !cnetFail(status_, CNET_NO_MEMORY, kErrDumpText);
+    }
     return true;
   }
 
@@ -292,10 +277,9 @@ void removeMarker(const char* name, const char* directories) {
 
 }  // namespace
 
-extern "C" THES_EXPORT void zolCNETdump(const char* name, const char* directories,
-                                        const CNETTERM* term, const CNETDEF* output,
-                                        const CNETEXEC* exec, int32_t reserved,
-                                        CNETSTATUS* status) {
+THES_EXPORT void zolCNETdump(const char* name, const char* directories, const CNETTERM* term,
+                             const CNETDEF* output, const CNETEXEC* exec, int32_t reserved,
+                             CNETSTATUS* status) {
   if (status == nullptr) return;
   cnetClearStatus(status);
   if (!checkDumpArguments(&name, &directories, term, output, exec, reserved, status)) return;
@@ -336,8 +320,7 @@ extern "C" THES_EXPORT void zolCNETdump(const char* name, const char* directorie
   session.close();
 }
 
-extern "C" THES_EXPORT void zolCNETclear(const char* name, const char* directories,
-                                         CNETSTATUS* status) {
+THES_EXPORT void zolCNETclear(const char* name, const char* directories, CNETSTATUS* status) {
   if (status == nullptr) return;
   cnetClearStatus(status);
   if (!cnetCorrectNames(&name, &directories)) {
@@ -366,9 +349,8 @@ extern "C" THES_EXPORT void zolCNETclear(const char* name, const char* directori
   cnetUnlock(nullptr, CNET_LOCK_CLEAR, name, directories, handles, flags, status);
 }
 
-extern "C" THES_EXPORT uint32_t zolCNETgetInfo(const char* name, const char* directories,
-                                               int32_t reserved, CNETINFO* info, int32_t reserved2,
-                                               CNETSTATUS* status) {
+THES_EXPORT uint32_t zolCNETgetInfo(const char* name, const char* directories, int32_t reserved,
+                                    CNETINFO* info, int32_t reserved2, CNETSTATUS* status) {
   if (status == nullptr) return 0;
   cnetClearStatus(status);
   if (info != nullptr) std::memset(info, 0, sizeof *info);

@@ -9,6 +9,7 @@
 
 #include "cnet_def_syntax.h"
 #include "cnet_dict.h"
+#include "cnet_grow.h"
 #include "cnet_reader.h"
 #include "cnet_refer.h"
 #include "cnet_status.h"
@@ -48,8 +49,8 @@ enum Check : uint32_t {
 constexpr uint8_t kUtf8 = 34;
 constexpr uint8_t kShiftOut = 0x0E;
 constexpr uint8_t kShiftIn = 0x0F;
-constexpr size_t kScanStep = 512;
-constexpr size_t kReplaceStep = 256;
+constexpr uint32_t kScanStep = 512;
+constexpr uint32_t kReplaceStep = 256;
 
 // Frees what the previous expansion left in ctx; the search context stays.
 void freeResults(CNETEXPCTX* ctx) {
@@ -89,18 +90,12 @@ bool isTerm(const ZOLMIXTERM& e) {
 class TextBuilder {
  public:
   ~TextBuilder() { std::free(text_); }
-  // Appends n bytes; grows by at least `step` bytes at a time.
-  bool append(const char* bytes, size_t n, size_t step, uint32_t errcode, CNETSTATUS* status) {
-    if (used_ + n + 1 > size_) {
-      const size_t need = used_ + n + 1 - size_;
-      const size_t grown = size_ + (need > step ? need : step);
-      void* p = std::realloc(text_, grown);
-      if (p == nullptr) {
-        cnetFail(status, CNET_NO_MEMORY, errcode);
-        return false;
-      }
-      text_ = static_cast<char*>(p);
-      size_ = grown;
+  // Appends n bytes; the text grows to a multiple of `step` bytes.
+  bool append(const char* bytes, size_t n, uint32_t step, uint32_t errcode, CNETSTATUS* status) {
+    if (used_ + n + 1 > size_ &&
+        !cnetGrowBuffer(&text_, &size_, uint64_t{used_} + n + 1, step, SIZE_MAX)) {
+      cnetFail(status, CNET_NO_MEMORY, errcode);
+      return false;
     }
     std::memcpy(text_ + used_, bytes, n);
     used_ += n;
@@ -212,13 +207,12 @@ class Expansion {
   // Makes room for `needed` result entries in all; new entries are cleared.
   bool reserve(size_t needed) {
     if (needed <= room_) return true;
-    size_t grown = room_ * 2;
-    if (grown < needed) grown = needed;
-    void* p = std::realloc(ctx_->results, grown * sizeof(CNETRESENT));
-    if (p == nullptr) return fail(CNET_NO_MEMORY, kRoomMemory);
-    ctx_->results = static_cast<CNETRESENT*>(p);
-    std::memset(ctx_->results + room_, 0, (grown - room_) * sizeof(CNETRESENT));
-    room_ = grown;
+    const size_t old = room_;
+    if (!cnetGrowBuffer(&ctx_->results, &room_, needed, kCnetGrowDouble,
+                        SIZE_MAX / sizeof(CNETRESENT))) {
+      return fail(CNET_NO_MEMORY, kRoomMemory);
+    }
+    std::memset(ctx_->results + old, 0, (room_ - old) * sizeof(CNETRESENT));
     return true;
   }
 
@@ -486,10 +480,11 @@ void expand(CNETEXPCTX* ctx, CnetReadSession& session, const ZOLSEARCHCOND& cond
 
 }  // namespace
 
-extern "C" THES_EXPORT void zolCNETexpandSearchCond(
-    void** context, const char* name, const char* directories, const ZOLSEARCHCOND* condition,
-    const CNETCOND* lookup, const CNETEXPOPT* options, int32_t reserved, ZOLSEARCHCOND* out,
-    CNETEXPSUMMARY** summary, CNETSTATUS* status) {
+THES_EXPORT void zolCNETexpandSearchCond(void** context, const char* name, const char* directories,
+                                         const ZOLSEARCHCOND* condition, const CNETCOND* lookup,
+                                         const CNETEXPOPT* options, int32_t reserved,
+                                         ZOLSEARCHCOND* out, CNETEXPSUMMARY** summary,
+                                         CNETSTATUS* status) {
   if (status == nullptr) return;
   cnetClearStatus(status);
   if (summary != nullptr) *summary = nullptr;
@@ -523,7 +518,7 @@ extern "C" THES_EXPORT void zolCNETexpandSearchCond(
   }
 }
 
-extern "C" THES_EXPORT void zolCNETexpandSearchCond_Release(void** context, CNETSTATUS* status) {
+THES_EXPORT void zolCNETexpandSearchCond_Release(void** context, CNETSTATUS* status) {
   cnetClearStatus(status);
   if (context == nullptr || *context == nullptr) return;
   auto* ctx = static_cast<CNETEXPCTX*>(*context);

@@ -268,7 +268,7 @@ void lockRead(Lock& lock) {
 
 }  // namespace
 
-extern "C" THES_EXPORT char* cnetLock_DirName(const char* directories, char* buffer) {
+THES_EXPORT char* cnetLock_DirName(const char* directories, char* buffer) {
   if (directories == nullptr || buffer == nullptr) return nullptr;
   if (std::strchr(directories, '\t') != nullptr) return nullptr;
   size_t length = std::strlen(directories);
@@ -279,9 +279,9 @@ extern "C" THES_EXPORT char* cnetLock_DirName(const char* directories, char* buf
   return buffer;
 }
 
-extern "C" THES_EXPORT void cnetLock(const CNETEXEC* exec, uint32_t mode, const char* name,
-                                     const char* directories, int handles[3], int flags[3],
-                                     CNETSTATUS* status) {
+THES_EXPORT void cnetLock(const CNETEXEC* exec, uint32_t mode, const char* name,
+                          const char* directories, int handles[3], int flags[3],
+                          CNETSTATUS* status) {
   if (status == nullptr) return;
   if (!cnetCorrectNames(&name, &directories)) {
     cnetFail(status, CNET_NAME_LENGTH, kLocLockNames);
@@ -317,9 +317,9 @@ extern "C" THES_EXPORT void cnetLock(const CNETEXEC* exec, uint32_t mode, const 
   }
 }
 
-extern "C" THES_EXPORT void cnetUnlock(const CNETEXEC* /*exec*/, uint32_t mode, const char* name,
-                                       const char* directories, int handles[3], int flags[3],
-                                       CNETSTATUS* status) {
+THES_EXPORT void cnetUnlock(const CNETEXEC* /*exec*/, uint32_t mode, const char* name,
+                            const char* directories, int handles[3], int flags[3],
+                            CNETSTATUS* status) {
   if (!cnetCorrectNames(&name, &directories)) return;
   char directory[CNET_NAME_SIZE];
   if (cnetLock_DirName(directories, directory) == nullptr) return;

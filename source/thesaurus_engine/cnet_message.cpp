@@ -107,12 +107,11 @@ void engineMessage(uint8_t codePage, const CNETSTATUS& st, char* text) {
 
 }  // namespace
 
-extern "C" THES_EXPORT const char* cnetVersion(void) {
+THES_EXPORT const char* cnetVersion(void) {
   return THESAURUS_VERSION;
 }
 
-extern "C" THES_EXPORT void zolCNETgetMessage(uint8_t codePage, const CNETSTATUS* status,
-                                              char* text) {
+THES_EXPORT void zolCNETgetMessage(uint8_t codePage, const CNETSTATUS* status, char* text) {
   if (text == nullptr) return;
   if (codePage == 0 || codePage > 37) {
     std::strcpy(text, "Codepage parameter cannot be interpreted.");

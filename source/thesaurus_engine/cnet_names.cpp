@@ -48,7 +48,7 @@ bool cnetFormLockPath(char* out, size_t size, const char* directory, const char*
   return formatInto(out, size, directory, name, "", suffix);
 }
 
-extern "C" THES_EXPORT uint32_t cnetCorrectNames(const char** name, const char** directories) {
+THES_EXPORT uint32_t cnetCorrectNames(const char** name, const char** directories) {
   if (name == nullptr || *name == nullptr || directories == nullptr || *directories == nullptr) {
     return 0;
   }
@@ -64,8 +64,8 @@ extern "C" THES_EXPORT uint32_t cnetCorrectNames(const char** name, const char**
   return first <= CNET_NAME_MAX && second <= CNET_NAME_MAX ? 1 : 0;
 }
 
-extern "C" THES_EXPORT void cnetSetCNETCTL(CNETCTL* ctl, const char* name, const char* directories,
-                                           uint8_t setIndex) {
+THES_EXPORT void cnetSetCNETCTL(CNETCTL* ctl, const char* name, const char* directories,
+                                uint8_t setIndex) {
   if (ctl == nullptr) return;
   std::memset(ctl, 0, sizeof *ctl);
   if (!cnetCorrectNames(&name, &directories)) return;  // callers check first; stay empty

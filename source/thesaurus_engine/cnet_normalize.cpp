@@ -12,27 +12,36 @@ constexpr uint32_t kErrTooLong = 4311;      // unnormalized word above 192 bytes
 constexpr uint32_t kErrProbeMemory = 4315;  // scratch buffer of the length probe
 constexpr uint8_t kUtf8 = 34;               // code page number of UTF-8
 
-}  // namespace
+using EngineWordFunction = void (*)(uint8_t, const char*, int32_t, char*, int32_t, int32_t*,
+                                    int32_t, ZOLSTATUS*);
 
-void cnetZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
-                          int32_t outSize, int32_t* outLength, CNETSTATUS* status) {
+// Runs a word function of the indexing engine in its matching mode; *produced receives the bytes
+// written. False, with the engine's failure carried into status, when it fails.
+bool runEngine(EngineWordFunction function, uint8_t codePage, const char* word, int32_t length,
+               char* out, int32_t outSize, int32_t* produced, CNETSTATUS* status) {
   ZOLSTATUS engine{};
-  int32_t produced = 0;
-  ZOLnormalizeWord(codePage, word, length, out, outSize, &produced, kModeMatching, &engine);
-  if (engine.retcode != 0) {
-    cnetConvertStatus_ZOL_CNET(&engine, status);
-    return;
-  }
-  *outLength = produced;
+  *produced = 0;
+  function(codePage, word, length, out, outSize, produced, kModeMatching, &engine);
+  if (engine.retcode == 0) return true;
+  cnetConvertStatus_ZOL_CNET(&engine, status);
+  return false;
 }
 
-void cnetZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
-                            int32_t outSize, int32_t* outLength, CNETSTATUS* status) {
-  ZOLSTATUS engine{};
+}  // namespace
+
+THES_EXPORT void cnetZOLnormalizeWord(uint8_t codePage, const char* word, int32_t length, char* out,
+                                      int32_t outSize, int32_t* outLength, CNETSTATUS* status) {
   int32_t produced = 0;
-  ZOLunnormalizeWord(codePage, word, length, out, outSize, &produced, kModeMatching, &engine);
-  if (engine.retcode != 0) {
-    cnetConvertStatus_ZOL_CNET(&engine, status);
+  if (runEngine(ZOLnormalizeWord, codePage, word, length, out, outSize, &produced, status)) {
+    *outLength = produced;
+  }
+}
+
+THES_EXPORT void cnetZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length,
+                                        char* out, int32_t outSize, int32_t* outLength,
+                                        CNETSTATUS* status) {
+  int32_t produced = 0;
+  if (!runEngine(ZOLunnormalizeWord, codePage, word, length, out, outSize, &produced, status)) {
     return;
   }
   if (produced > CNET_WORD_MAX) {
@@ -42,8 +51,8 @@ void cnetZOLunnormalizeWord(uint8_t codePage, const char* word, int32_t length, 
   *outLength = produced;
 }
 
-void cnetZOLnormalizeWordLength(uint8_t codePage, const char* word, int32_t length,
-                                int32_t* outLength, CNETSTATUS* status) {
+THES_EXPORT void cnetZOLnormalizeWordLength(uint8_t codePage, const char* word, int32_t length,
+                                            int32_t* outLength, CNETSTATUS* status) {
   *outLength = 0;
   if (codePage != kUtf8 || length < 43 || length > CNET_TERM_MAX) return;
   const int32_t size = 3 * length;

@@ -290,10 +290,9 @@ bool checkRequest(const CnetReadSession& s, const CNETTERM* term, const CNETCOND
 
 }  // namespace
 
-extern "C" THES_EXPORT void zolCNETrefer(void** searchContext, const char* name,
-                                         const char* directories, const CNETTERM* term,
-                                         const CNETCOND* condition, int32_t reserved,
-                                         CNETRESULT* result, CNETSTATUS* status) {
+THES_EXPORT void zolCNETrefer(void** searchContext, const char* name, const char* directories,
+                              const CNETTERM* term, const CNETCOND* condition, int32_t reserved,
+                              CNETRESULT* result, CNETSTATUS* status) {
   if (status == nullptr) return;
   cnetClearStatus(status);
   if (!cnetCorrectNames(&name, &directories)) {
@@ -335,6 +334,6 @@ void cnetReferOnSession(CnetReadSession& session, void** searchContext, const CN
   }
 }
 
-extern "C" THES_EXPORT void zolCNETrefer_Release(void** searchContext, CNETSTATUS* status) {
+THES_EXPORT void zolCNETrefer_Release(void** searchContext, CNETSTATUS* status) {
   cnetWord_WordID_Release(searchContext, status);
 }

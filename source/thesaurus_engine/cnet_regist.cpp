@@ -227,10 +227,9 @@ struct Regist {
 
 }  // namespace
 
-extern "C" THES_EXPORT void zolCNETregist(const char* name, const char* directories,
-                                          const CNETDEF* definition, const CNETCODE* code,
-                                          const CNETEXEC* exec, void* reserved,
-                                          CNETSTATUS* status) {
+THES_EXPORT void zolCNETregist(const char* name, const char* directories, const CNETDEF* definition,
+                               const CNETCODE* code, const CNETEXEC* exec, void* reserved,
+                               CNETSTATUS* status) {
   if (status == nullptr) return;
   cnetClearStatus(status);
   if (!cnetCorrectNames(&name, &directories)) {

@@ -26,8 +26,6 @@ void setAllNumbered(uint8_t* set) {
 
 }  // namespace
 
-extern "C" {
-
 THES_EXPORT uint32_t cnetRelMake(REL* rel, uint8_t category, uint8_t id) {
   rel->category = category;
   rel->id = id;
@@ -152,5 +150,3 @@ THES_EXPORT int32_t cnetWdvRelInvalid(uint32_t w, const CNETRELENT* a, const CNE
   }
   return 0;
 }
-
-}  // extern "C"

@@ -3,35 +3,10 @@
 
 #include <cstring>
 
-namespace {
-
-constexpr size_t kWholeMax = 511;  // longest path copied whole
-constexpr size_t kTailMax = 507;   // longest tail of a shortened path
-
-}  // namespace
+#include "thesaurus_status_name.h"
 
 void cnetShortenName(char* field, const char* path) {
-  if (path == nullptr) {
-    field[0] = '\0';
-    return;
-  }
-  size_t length = std::strlen(path);
-  if (length <= kWholeMax) {
-    std::memcpy(field, path, length + 1);
-    return;
-  }
-  // The tail starts at the first separator at or after length - 507, searched up to the
-  // second-to-last character; without one it is the last 507 characters.
-  size_t start = length - kTailMax;
-  size_t tail = start;
-  for (size_t i = start; i + 1 < length; ++i) {
-    if (path[i] == '/') {
-      tail = i;
-      break;
-    }
-  }
-  std::memcpy(field, "...", 3);
-  std::memcpy(field + 3, path + tail, length - tail + 1);
+  thesShortenStatusName(field, path);
 }
 
 bool cnetFail(CNETSTATUS* status, uint32_t retcode, uint32_t errcode) {
@@ -60,8 +35,7 @@ void cnetClearStatus(CNETSTATUS* status) {
   if (status != nullptr) std::memset(status, 0, sizeof *status);
 }
 
-extern "C" THES_EXPORT void cnetConvertStatus_ZOL_CNET(const ZOLSTATUS* engine,
-                                                       CNETSTATUS* status) {
+THES_EXPORT void cnetConvertStatus_ZOL_CNET(const ZOLSTATUS* engine, CNETSTATUS* status) {
   if (engine == nullptr || status == nullptr) return;
   if (status->retcode != 0 || engine->retcode == 0) return;
   status->retcode = engine->retcode + CNET_ENGINE_BASE;
@@ -72,7 +46,7 @@ extern "C" THES_EXPORT void cnetConvertStatus_ZOL_CNET(const ZOLSTATUS* engine,
   status->filename2[sizeof status->filename2 - 1] = '\0';
 }
 
-extern "C" THES_EXPORT const uint8_t* cnetMemNonZero(const uint8_t* area, int32_t length) {
+THES_EXPORT const uint8_t* cnetMemNonZero(const uint8_t* area, int32_t length) {
   if (area == nullptr) return nullptr;
   for (int32_t i = 0; i < length; ++i) {
     if (area[i] != 0) return area + i;

@@ -10,8 +10,8 @@
 
 #include "thesaurus_engine/cnet.h"
 
-// Copies path into a 512-byte status name field: whole when it has at most 511 characters,
-// else "..." and a tail that starts at a '/' (at most 510 characters in all). Null gives "".
+// Copies path into a 512-byte status name field by thesShortenStatusName: whole when it has at
+// most 511 characters, else "..." and a tail that starts at a '/'. Null gives "".
 void cnetShortenName(char* field, const char* path);
 
 // Sets retcode and errcode when status holds no failure; returns true when it did.

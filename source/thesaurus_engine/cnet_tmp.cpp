@@ -4,6 +4,7 @@
 // with the memory, cnet_tmp_merge.cpp) and once in input order. This file holds the set's
 // operations, the memory buffer and the I/O of the file pairs.
 #include "cnet_tmp.h"
+#include "cnet_grow.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -160,7 +161,7 @@ bool cnetTmpName(CNETTMPSET* set, const char* directory, const char* name) {
   return ok;
 }
 
-extern "C" THES_EXPORT void cnetTmpOpen(CNETTMPSET* set, uint8_t mode, CNETSTATUS* status) {
+THES_EXPORT void cnetTmpOpen(CNETTMPSET* set, uint8_t mode, CNETSTATUS* status) {
   switch (mode) {
     case 'W': {
       auto* records = static_cast<CNETTMPREC*>(std::malloc(kInitialRecords * sizeof(CNETTMPREC)));
@@ -195,26 +196,21 @@ extern "C" THES_EXPORT void cnetTmpOpen(CNETTMPSET* set, uint8_t mode, CNETSTATU
   }
 }
 
-extern "C" THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const char* text,
-                                         uint32_t length, uint8_t strength, const REL* rel,
-                                         CNETSTATUS* status) {
+THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const char* text, uint32_t length,
+                              uint8_t strength, const REL* rel, CNETSTATUS* status) {
   if (length < 1 || length > CNET_WORD_MAX || set->records == nullptr) {
     cnetFail(status, CNET_UNEXPECTED, kErrMisaligned);
     return;
   }
+  // The memory doubles up to its limits; when it cannot grow, a run is written instead.
   if (set->count == set->capacity && set->capacity < kCnetTmpMaxRecords) {
-    uint32_t grown = std::min(set->capacity * 2, kCnetTmpMaxRecords);
-    if (void* p = std::realloc(set->records, grown * sizeof(CNETTMPREC))) {
-      set->records = static_cast<CNETTMPREC*>(p);
-      set->capacity = grown;
-    }
+    cnetGrowBuffer(&set->records, &set->capacity, uint64_t{set->count} + 1, kCnetGrowDouble,
+                   kCnetTmpMaxRecords);
   }
   if (set->textUsed + length > set->textSize && set->textSize < kCnetTmpMaxText) {
-    uint32_t grown = std::min(set->textSize * 2, kCnetTmpMaxText);
-    if (void* p = std::realloc(set->text, grown)) {
-      set->text = static_cast<char*>(p);
-      set->textSize = grown;
-    }
+    cnetGrowBuffer(&set->text, &set->textSize,
+                   std::min<uint64_t>(uint64_t{set->textUsed} + length, kCnetTmpMaxText),
+                   kCnetGrowDouble, kCnetTmpMaxText);
   }
   if (set->count == set->capacity || set->textUsed + length > set->textSize) {
     cnetTmpWriteRun(set, status);
@@ -236,9 +232,8 @@ extern "C" THES_EXPORT void cnetTmpWrite(CNETTMPSET* set, uint32_t serial, const
   cnetTmpPairWrite(set->pairs[kInput], rec, text, status);
 }
 
-extern "C" THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial, char* text,
-                                              uint32_t* length, uint8_t* strength, REL* rel,
-                                              CNETSTATUS* status) {
+THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial, char* text, uint32_t* length,
+                                   uint8_t* strength, REL* rel, CNETSTATUS* status) {
   *length = 0;
   const CNETTMPREC* r;
   const char* t;
@@ -250,9 +245,8 @@ extern "C" THES_EXPORT void cnetTmpReadSorted(CNETTMPSET* set, uint32_t* serial,
   *rel = r->rel;
 }
 
-extern "C" THES_EXPORT void cnetTmpRead(CNETTMPSET* set, uint32_t* serial, char* text,
-                                        uint32_t* length, uint8_t* strength, REL* rel,
-                                        CNETSTATUS* status) {
+THES_EXPORT void cnetTmpRead(CNETTMPSET* set, uint32_t* serial, char* text, uint32_t* length,
+                             uint8_t* strength, REL* rel, CNETSTATUS* status) {
   *length = 0;
   CNETTMPPAIR& p = set->pairs[kInput];
   pairRead(p, status);
@@ -264,13 +258,13 @@ extern "C" THES_EXPORT void cnetTmpRead(CNETTMPSET* set, uint32_t* serial, char*
   if (rel != nullptr) *rel = p.current.rel;
 }
 
-extern "C" THES_EXPORT void cnetTmpClose(CNETTMPSET* set, CNETSTATUS* status) {
+THES_EXPORT void cnetTmpClose(CNETTMPSET* set, CNETSTATUS* status) {
   for (CNETTMPPAIR& p : set->pairs)
     cnetTmpPairClose(p, status);
   cnetTmpEndMerge(set);
 }
 
-extern "C" THES_EXPORT void cnetTmpDelete(CNETTMPSET* set, CNETSTATUS* status) {
+THES_EXPORT void cnetTmpDelete(CNETTMPSET* set, CNETSTATUS* status) {
   for (CNETTMPPAIR& p : set->pairs) {
     // Files still open are closed first, without reporting, so that nothing is left behind.
     cnetTmpPairClose(p, nullptr);

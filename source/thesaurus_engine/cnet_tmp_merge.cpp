@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "cnet_grow.h"
 #include "cnet_os.h"
 #include "cnet_status.h"
 #include "cnet_tmp.h"
@@ -125,15 +126,12 @@ CNETTMPRUNS* runsOf(CNETTMPSET* set, CNETSTATUS* status) {
 }
 
 bool addRun(CNETTMPRUNS* r, const Run& run, CNETSTATUS* status) {
-  if (r->count == r->capacity) {
-    const uint32_t grown = r->capacity == 0 ? kInitialRuns : r->capacity * 2;
-    void* p = std::realloc(r->runs, sizeof(Run) * grown);
-    if (p == nullptr) {
-      cnetFail(status, CNET_NO_MEMORY, kErrRunTable);
-      return false;
-    }
-    r->runs = static_cast<Run*>(p);
-    r->capacity = grown;
+  if (r->count == r->capacity &&
+      !cnetGrowBuffer(&r->runs, &r->capacity,
+                      std::max<uint64_t>(uint64_t{r->count} + 1, kInitialRuns), kCnetGrowDouble,
+                      UINT32_MAX)) {
+    cnetFail(status, CNET_NO_MEMORY, kErrRunTable);
+    return false;
   }
   r->runs[r->count++] = run;
   return true;

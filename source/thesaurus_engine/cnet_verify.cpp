@@ -33,10 +33,6 @@ constexpr uint32_t kErrRel = 4270;
 constexpr uint32_t kErrRelStrength = 4271;
 constexpr uint32_t kErrGroupCounts = 4278;
 
-// The percentage of cnetProgress is computed in 32 bits; larger step counts are scaled down so
-// that done x 100 still fits.
-constexpr uint64_t kProgressLimit = 0x7FFFFFFF / 100;
-
 // One bit per record id, set when the record is present (id k is bit k + 1).
 class PresentSet {
  public:
@@ -65,11 +61,10 @@ bool strengthValid(uint8_t strength) {
 class Verifier {
  public:
   Verifier(CnetReadSession& session, const CNETEXEC* exec, CNETSTATUS* status)
-      : s_(session), head_(session.head()), exec_(exec), status_(status) {
-    total_ = 5 * uint64_t{head_.wordCount} + 4 * uint64_t{head_.groupCount};
-    while ((total_ >> shift_) > kProgressLimit)
-      ++shift_;
-  }
+      : s_(session),
+        head_(session.head()),
+        status_(status),
+        counter_(exec, 5 * uint64_t{head_.wordCount} + 4 * uint64_t{head_.groupCount}) {}
 
   // Runs the four record passes; false at the first failure.
   bool run() {
@@ -79,52 +74,52 @@ class Verifier {
   }
 
   // The last progress counter: the total.
-  void finish() { progress(total_); }
+  void finish() { counter_.showTotal(); }
 
  private:
-  void progress(uint64_t done) {
-    cnetProgress(exec_, static_cast<uint32_t>(done >> shift_),
-                 static_cast<int32_t>(total_ >> shift_));
-  }
+  void progress(uint64_t done) { counter_.show(done); }
 
   bool fail(uint32_t errcode, int file) {
     cnetFailFile(status_, CNET_INTEGRITY, errcode, s_.ctl()->files[file].path);
     return false;
   }
 
-  // Pass 1, one step per group: marks the present groups and counts the absent ones.
-  bool markGroups() {
-    uint32_t absent = 0;
-    for (uint32_t id = 0; id < head_.groupCount; ++id) {
-      progress(id);
-      const int32_t rc =
-          cnetReadGroup(s_.ctl(), static_cast<int32_t>(id), nullptr, nullptr, status_);
+  // Marks in `present` the records 0 to count - 1 that read(id) finds present (0; 1 is absent,
+  // below 0 a failure) and checks that the absent ones number `absent`. The counter advances
+  // from base by `steps` per record.
+  template <typename Read>
+  bool markPresent(uint32_t count, uint64_t base, uint32_t steps, Read read, PresentSet& present,
+                   uint32_t absent, uint32_t errcode) {
+    uint32_t found = 0;
+    for (uint32_t id = 0; id < count; ++id) {
+      progress(base + uint64_t{steps} * id);
+      const int32_t rc = read(static_cast<int32_t>(id));
       if (rc < 0) return false;
       if (rc == 1) {
-        ++absent;
+        ++found;
       } else {
-        groups_.mark(id);
+        present.mark(id);
       }
     }
-    return absent == head_.absentGroups || fail(kErrAbsentGroups, 0);
+    return found == absent || fail(errcode, 0);
+  }
+
+  // Pass 1, one step per group: marks the present groups and counts the absent ones.
+  bool markGroups() {
+    auto read = [this](int32_t id) {
+      return cnetReadGroup(s_.ctl(), id, nullptr, nullptr, status_);
+    };
+    return markPresent(head_.groupCount, 0, 1, read, groups_, head_.absentGroups, kErrAbsentGroups);
   }
 
   // Pass 2, two steps per word: marks the present words and counts the absent ones.
   bool markWords() {
-    const uint64_t base = head_.groupCount;
-    uint32_t absent = 0;
-    for (uint32_t id = 0; id < head_.wordCount; ++id) {
-      progress(base + 2 * uint64_t{id});
-      const int32_t rc = cnetReadWord(s_.ctl(), static_cast<int32_t>(id), nullptr, nullptr, nullptr,
-                                      nullptr, nullptr, nullptr, status_);
-      if (rc < 0) return false;
-      if (rc == 1) {
-        ++absent;
-      } else {
-        words_.mark(id);
-      }
-    }
-    return absent == head_.absentWords || fail(kErrAbsentWords, 0);
+    auto read = [this](int32_t id) {
+      return cnetReadWord(s_.ctl(), id, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                          status_);
+    };
+    return markPresent(head_.wordCount, head_.groupCount, 2, read, words_, head_.absentWords,
+                       kErrAbsentWords);
   }
 
   // Pass 3, three steps per group id: the counts, block relation and entries of each present
@@ -194,12 +189,10 @@ class Verifier {
 
   CnetReadSession& s_;
   const CNETHEAD& head_;
-  const CNETEXEC* exec_;
   CNETSTATUS* status_;
   PresentSet words_;
   PresentSet groups_;
-  uint64_t total_ = 0;
-  int shift_ = 0;
+  CnetProgressCounter counter_;
 };
 
 // The four record passes and, when they pass, the final counter; the bit sets are freed on
@@ -215,9 +208,8 @@ bool checkRecords(CnetReadSession& session, const CNETEXEC* exec, CNETSTATUS* st
 }  // namespace
 
 // A null CNETEXEC is taken as all output on, as everywhere else in the engine.
-extern "C" THES_EXPORT void zolCNETverify(const char* name, const char* directories,
-                                          const CNETEXEC* exec, int32_t reserved, int32_t reserved2,
-                                          CNETSTATUS* status) {
+THES_EXPORT void zolCNETverify(const char* name, const char* directories, const CNETEXEC* exec,
+                               int32_t reserved, int32_t reserved2, CNETSTATUS* status) {
   if (status == nullptr) return;
   cnetClearStatus(status);
   if (!cnetCorrectNames(&name, &directories)) {

@@ -35,9 +35,10 @@ std::unique_ptr<TykClThesOutputList> newOutputList(TykClThesaurus& thesaurus) {
 
 }  // namespace
 
-TykEnReturnCode tykHandleNewThesaurusLookup(const char* directories, const char* name,
-                                            unsigned short ccsid, int termLimit,
-                                            TykClThesaurus** handle, TykClContext* context) {
+THES_EXPORT TykEnReturnCode tykHandleNewThesaurusLookup(const char* directories, const char* name,
+                                                        unsigned short ccsid, int termLimit,
+                                                        TykClThesaurus** handle,
+                                                        TykClContext* context) {
   if (context == nullptr) return TYK_RC_INVALID_HANDLE;
   TykClErrorInfo& info = context->getErrorInfo();
   return tyk::guarded(info, "source/tyk_cnet/tyk_api_thes:89", [&] {
@@ -58,7 +59,7 @@ TykEnReturnCode tykHandleNewThesaurusLookup(const char* directories, const char*
   });
 }
 
-TykEnReturnCode tykHandleDeleteThesaurusLookup(TykClThesaurus** handle) {
+THES_EXPORT TykEnReturnCode tykHandleDeleteThesaurusLookup(TykClThesaurus** handle) {
   if (handle == nullptr || *handle == nullptr) return TYK_RC_INVALID_HANDLE;
   TykClErrorInfo& info = (*handle)->getErrorInfo();
   return tyk::guarded(info, "source/tyk_cnet/tyk_api_thes:107", [&] {
@@ -70,15 +71,17 @@ TykEnReturnCode tykHandleDeleteThesaurusLookup(TykClThesaurus** handle) {
   });
 }
 
-TykEnReturnCode tykThesaurusLookupSetRelationTypes(TykClThesaurus* handle, uint8_t types) {
+THES_EXPORT TykEnReturnCode tykThesaurusLookupSetRelationTypes(TykClThesaurus* handle,
+                                                               uint8_t types) {
   if (handle == nullptr) return TYK_RC_INVALID_HANDLE;
   handle->getCondition().relations = types;
   handle->getCondition().userFamilies = static_cast<uint8_t>(types & ~TYK_THES_SYNONYM);
   return TYK_RC_OK;
 }
 
-TykEnReturnCode tykThesaurusLookupAddRelation(TykClThesaurus* handle, unsigned short number,
-                                              unsigned int relationType) {
+THES_EXPORT TykEnReturnCode tykThesaurusLookupAddRelation(TykClThesaurus* handle,
+                                                          unsigned short number,
+                                                          unsigned int relationType) {
   if (handle == nullptr) return TYK_RC_INVALID_HANDLE;
   TykClErrorInfo& info = handle->getErrorInfo();
   return tyk::guarded(info, "source/tyk_cnet/tyk_api_thes:153", [&] {
@@ -87,19 +90,20 @@ TykEnReturnCode tykThesaurusLookupAddRelation(TykClThesaurus* handle, unsigned s
   });
 }
 
-TykEnReturnCode tykThesaurusLookupSetTermLimit(TykClThesaurus* handle, int limit) {
+THES_EXPORT TykEnReturnCode tykThesaurusLookupSetTermLimit(TykClThesaurus* handle, int limit) {
   if (handle == nullptr) return TYK_RC_INVALID_HANDLE;
   handle->getCondition().maxTerms = static_cast<uint32_t>(limit);
   return TYK_RC_OK;
 }
 
-TykEnReturnCode tykThesaurusLookupSetDepth(TykClThesaurus* handle, short depth) {
+THES_EXPORT TykEnReturnCode tykThesaurusLookupSetDepth(TykClThesaurus* handle, short depth) {
   if (handle == nullptr) return TYK_RC_INVALID_HANDLE;
   handle->getCondition().maxDepth = depth == 0 ? kDefaultDepth : depth;
   return TYK_RC_OK;
 }
 
-TykEnReturnCode tykThesaurusLookupSetStrength(TykClThesaurus* handle, uint8_t strength) {
+THES_EXPORT TykEnReturnCode tykThesaurusLookupSetStrength(TykClThesaurus* handle,
+                                                          uint8_t strength) {
   if (handle == nullptr) return TYK_RC_INVALID_HANDLE;
   TykClErrorInfo& info = handle->getErrorInfo();
   return tyk::guarded(info, "source/tyk_cnet/tyk_api_thes:204", [&] {
@@ -113,8 +117,9 @@ TykEnReturnCode tykThesaurusLookupSetStrength(TykClThesaurus* handle, uint8_t st
   });
 }
 
-TykEnReturnCode tykThesaurusLookupSetMasks(TykClThesaurus* handle, const char* mask1,
-                                           unsigned length1, const char* mask2, unsigned length2) {
+THES_EXPORT TykEnReturnCode tykThesaurusLookupSetMasks(TykClThesaurus* handle, const char* mask1,
+                                                       unsigned length1, const char* mask2,
+                                                       unsigned length2) {
   if (handle == nullptr) return TYK_RC_INVALID_HANDLE;
   TykClErrorInfo& info = handle->getErrorInfo();
   return tyk::guarded(info, "source/tyk_cnet/tyk_api_thes:237", [&] {
@@ -133,8 +138,9 @@ TykEnReturnCode tykThesaurusLookupSetMasks(TykClThesaurus* handle, const char* m
   });
 }
 
-TykEnReturnCode tykThesaurusLookupPerform(TykClThesaurus* handle, TykClThesOutputList** list,
-                                          const char* term, unsigned length) {
+THES_EXPORT TykEnReturnCode tykThesaurusLookupPerform(TykClThesaurus* handle,
+                                                      TykClThesOutputList** list, const char* term,
+                                                      unsigned length) {
   if (handle == nullptr) return TYK_RC_INVALID_HANDLE;
   TykClErrorInfo& info = handle->getErrorInfo();
   return tyk::guarded(info, "source/tyk_cnet/tyk_api_thes:296", [&] {
@@ -148,8 +154,8 @@ TykEnReturnCode tykThesaurusLookupPerform(TykClThesaurus* handle, TykClThesOutpu
   });
 }
 
-TykEnReturnCode tykThesaurusLookupObtainHighestTerms(TykClThesaurus* handle,
-                                                     TykClThesOutputList** list) {
+THES_EXPORT TykEnReturnCode tykThesaurusLookupObtainHighestTerms(TykClThesaurus* handle,
+                                                                 TykClThesOutputList** list) {
   if (handle == nullptr) return TYK_RC_INVALID_HANDLE;
   TykClErrorInfo& info = handle->getErrorInfo();
   return tyk::guarded(info, "source/tyk_cnet/tyk_api_thes:337", [&] {
@@ -163,8 +169,8 @@ TykEnReturnCode tykThesaurusLookupObtainHighestTerms(TykClThesaurus* handle,
   });
 }
 
-TykEnReturnCode tykThesaurusLookupObtainProperties(TykClThesaurus* handle, uint32_t* words,
-                                                   uint32_t* groups) {
+THES_EXPORT TykEnReturnCode tykThesaurusLookupObtainProperties(TykClThesaurus* handle,
+                                                               uint32_t* words, uint32_t* groups) {
   if (handle == nullptr) return TYK_RC_INVALID_HANDLE;
   TykClErrorInfo& info = handle->getErrorInfo();
   return tyk::guarded(info, "source/tyk_cnet/tyk_api_thes:362", [&] {
@@ -176,8 +182,9 @@ TykEnReturnCode tykThesaurusLookupObtainProperties(TykClThesaurus* handle, uint3
   });
 }
 
-TykEnReturnCode tykThesaurusLookupObtainResultInformation(TykClThesaurus* handle, uint32_t* count,
-                                                          bool* complete) {
+THES_EXPORT TykEnReturnCode tykThesaurusLookupObtainResultInformation(TykClThesaurus* handle,
+                                                                      uint32_t* count,
+                                                                      bool* complete) {
   if (handle == nullptr) return TYK_RC_INVALID_HANDLE;
   TykClErrorInfo& info = handle->getErrorInfo();
   return tyk::guarded(info, "source/tyk_cnet/tyk_api_thes:380", [&] {
@@ -190,10 +197,11 @@ TykEnReturnCode tykThesaurusLookupObtainResultInformation(TykClThesaurus* handle
   });
 }
 
-TykEnReturnCode tykThesaurusEntryObtainData(TykClListABase::Iterator* iterator, char* text,
-                                            uint32_t* length, uint8_t* strength, short* depth,
-                                            uint32_t* relationType,
-                                            unsigned short* relationNumber) {
+THES_EXPORT TykEnReturnCode tykThesaurusEntryObtainData(TykClListABase::Iterator* iterator,
+                                                        char* text, uint32_t* length,
+                                                        uint8_t* strength, short* depth,
+                                                        uint32_t* relationType,
+                                                        unsigned short* relationNumber) {
   if (iterator == nullptr) return TYK_RC_INVALID_HANDLE;
   const auto* entries = dynamic_cast<const TykClThesOutputList::TykClThesIterator*>(iterator);
   if (entries == nullptr || !entries->isValid()) return TYK_RC_ERROR;

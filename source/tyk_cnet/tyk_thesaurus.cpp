@@ -66,7 +66,7 @@ RELATION* newRelationList(uint32_t capacity) {
 
 }  // namespace
 
-uint8_t map2ZOLCCSID(uint16_t ccsid) {
+THES_EXPORT uint8_t map2ZOLCCSID(uint16_t ccsid) {
   for (const CcsidEntry& entry : kCcsids) {
     if (entry.ccsid == ccsid) return entry.codePage;
   }

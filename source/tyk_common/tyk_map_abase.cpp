@@ -2,7 +2,6 @@
 // the notification handlers with the shadow file protocol.
 #include "tyk_common/tyk_map_abase.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,8 +10,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "../thesaurus_engine/cnet_bytes.h"
 #include "common_services/cos_memmgr.h"
+#include "thesaurus_bytes.h"
 #include "tyk_common/tyk_error_info.h"
 #include "tyk_common/tyk_exception.h"
 #include "tyk_common/tyk_message_table.h"
@@ -210,16 +209,6 @@ void TykClMapABase::throwIoException(FILE* file, const CosClFilename& filename,
   if (file != nullptr) std::fclose(file);
   TykClException exception(TYK_RC_ERROR, reason, TYK_ACTION_ERROR, filename.getFullName());
   exception.throwFrom(kIoOrigin, kIoLine);
-}
-
-FILE* tykOpenNewFile(const char* path, bool ownerOnly) {
-  const int fd =
-      ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, ownerOnly ? 0600 : 0666);
-  if (fd < 0) return nullptr;
-  if (ownerOnly) ::fchmod(fd, 0600);
-  FILE* file = ::fdopen(fd, "wb");
-  if (file == nullptr) ::close(fd);
-  return file;
 }
 
 FILE* TykClMapABase::createMapFile(const CosClFilename& filename) const {

@@ -1,11 +1,15 @@
-// Indexing-engine statuses: the reason table shared with CNET retcodes, and the exception with
-// the kernel codes, the status's own message line and its detail fields.
+// Translation of the statuses that reach the class layer from below into its codes and
+// exceptions: the indexing engine's, the thesaurus engine's and the common services library's.
 #include <cstddef>
+#include <cstdio>
 
 #include "tyk_common/tyk_error_translation.h"
 #include "tyk_common/tyk_exception.h"
 #include "tyk_common/tyk_message_table.h"
 #include "tyk_status_fields.h"
+
+// Indexing-engine statuses: the reason table shared with CNET retcodes, and the exception with
+// the kernel codes, the status's own message line and its detail fields.
 
 namespace {
 
@@ -179,5 +183,156 @@ void TykClZolInterface::handleZolError(const char* origin, unsigned int line,
   exception.context(TYK_MSG_ERRNO) << ": " << status.errnoValue;
   exception.context(TYK_MSG_KERNEL_ERROR_INFO) << ": " << status.kernelInfo;
   exception.context(TYK_MSG_CONTEXT) << ": " << static_cast<unsigned int>(status.context);
+  exception.throwFrom(origin, line, false);
+}
+
+// Thesaurus-engine statuses: the exception with the kernel codes and one line in words.
+
+namespace {
+
+struct CnetLine {
+  uint32_t retcode;
+  int message;
+  int names; /* how many file names go in as %1, %2 */
+};
+
+constexpr CnetLine kCnetLines[] = {
+    {CNET_PARAMETER, 108, 0},
+    {CNET_OPEN, 109, 1},
+    {CNET_READ, 111, 1},
+    {CNET_WRITE, 112, 1},
+    {CNET_SEEK, 113, 1},
+    {CNET_TELL, 113, 1},
+    {CNET_DELETE, 114, 1},
+    {CNET_RENAME, 115, 2},
+    {CNET_CLOSE, 116, 1},
+    {CNET_NO_MEMORY, 118, 0},
+    {521, 119, 0},
+    {CNET_LOCK_ERROR, 120, 0},
+    {CNET_LOCKED, 121, 0},
+    {CNET_OUTPUT_EXISTS, 122, 0},
+    {CNET_INTEGRITY, 123, 0},
+    {CNET_VERSION, 124, 0},
+    {CNET_NOT_EXIST, 125, 0},
+    {CNET_EXISTS, 126, 0},
+    {CNET_NORMALIZE, 127, 0},
+    {CNET_BAD_BASE_WORD, 128, 0},
+    {CNET_NOT_FOUND, 129, 0},
+};
+
+// Messages of the definition-file reasons 1 to 10 of CNET_INPUT.
+constexpr int kInputMessages[] = {137, 138, 139, 140, 140, 141, 142, 143, 144, 145};
+
+void writeCnetLine(TykClException& exception, const CNETSTATUS& status) {
+  tyk::StatusName name(status.filename);
+  if (status.retcode == CNET_INPUT) {
+    int message = TYK_MSG_INTERNAL_ERROR;
+    if (status.errcode >= 1 && status.errcode <= 10) message = kInputMessages[status.errcode - 1];
+    char line[16];
+    std::snprintf(line, sizeof line, "%u", static_cast<unsigned int>(status.line));
+    exception.context(message, name.c_str(), status.line != 0 ? line : nullptr);
+    return;
+  }
+  for (const CnetLine& entry : kCnetLines) {
+    if (entry.retcode != status.retcode) continue;
+    if (entry.names == 0) {
+      exception.context(entry.message);
+    } else if (entry.names == 1) {
+      exception.context(entry.message, name.c_str());
+    } else {
+      tyk::StatusName second(status.filename2);
+      exception.context(entry.message, name.c_str(), second.c_str());
+    }
+    return;
+  }
+  exception.context(TYK_MSG_INTERNAL_UNEXPECTED);
+}
+
+}  // namespace
+
+THES_EXPORT void tykHandleCnetError(const char* origin, unsigned int line,
+                                    const CNETSTATUS& status) {
+  if (status.retcode == 0) return;
+  TykClException exception(
+      TYK_RC_ERROR, TykClZolInterface::getTykReasonCodeForZolRc(static_cast<long>(status.retcode)),
+      TYK_ACTION_ERROR, nullptr);
+  exception.context(TYK_MSG_KERNEL_RETURN_CODE) << ": " << status.retcode;
+  exception.context(TYK_MSG_KERNEL_ERROR_CODE) << ": " << status.errcode;
+  writeCnetLine(exception, status);
+  if (status.termsOmitted != 0) exception.context(TYK_MSG_RESULTS_OMITTED);
+  exception.throwFrom(origin, line, false);
+}
+
+// Library error records: reason and action tables and the exception with the id and class.
+
+namespace {
+
+struct IdPair {
+  unsigned long id;
+  TykEnReasonCode reason;
+};
+
+// First match wins; an id without a pair gives 28.
+constexpr IdPair kIdTable[] = {
+    {1000001, TYK_REASON_COS_1000001},     {1000002, TYK_REASON_COS_1000002},
+    {1000003, TYK_REASON_COS_1000003},     {1000101, TYK_REASON_COS_OTHER},
+    {1000105, TYK_REASON_COS_OTHER},       {1000102, TYK_REASON_RESOURCE_IN_USE},
+    {1000103, TYK_REASON_RESOURCE_IN_USE}, {1000104, TYK_REASON_RESOURCE_IN_USE},
+    {1000401, TYK_REASON_FILE_WRITE},      {1000402, TYK_REASON_FILE_REMOVE},
+    {1000403, TYK_REASON_COS_OTHER},       {1000404, TYK_REASON_FILE_RENAME},
+    {1000601, TYK_REASON_COS_OTHER},       {1000602, TYK_REASON_COS_OTHER},
+    {1000801, TYK_REASON_OUT_OF_STORAGE},  {1000802, TYK_REASON_OUT_OF_STORAGE},
+    {1000906, TYK_REASON_OUT_OF_STORAGE},  {1001001, TYK_REASON_OUT_OF_STORAGE},
+    {1001002, TYK_REASON_OUT_OF_STORAGE},  {1000901, TYK_REASON_KERNEL_SEVERE},
+    {1000902, TYK_REASON_COS_1000902},     {1000903, TYK_REASON_COS_1000903},
+    {1000904, TYK_REASON_COS_1000904},     {1000905, TYK_REASON_COS_1000905},
+};
+
+}  // namespace
+
+TykEnReturnCode TykClCosInterface::getTykReturnCodeForCosError(const _CosStError& error) {
+  return error.iv_ulId == 0 ? TYK_RC_OK : TYK_RC_ERROR;
+}
+
+TykEnReasonCode TykClCosInterface::getTykReasonCodeForCosError(const _CosStError& error) {
+  return getTykReasonCodeForCosErrorId(error.iv_ulId);
+}
+
+TykEnReasonCode TykClCosInterface::getTykReasonCodeForCosErrorId(unsigned long id) {
+  for (const IdPair& pair : kIdTable) {
+    if (pair.id == id) return pair.reason;
+  }
+  return TYK_REASON_COS_OTHER;
+}
+
+TykEnErrorAction TykClCosInterface::getTykActionForCosError(const _CosStError&) {
+  return TYK_ACTION_ERROR;
+}
+
+TykEnErrorAction TykClCosInterface::getTykActionForCosErrorAction(CosEnErrorAction action) {
+  switch (static_cast<uint32_t>(action)) {
+    case 0:
+      return TYK_ACTION_NONE;
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+      return TYK_ACTION_ERROR;
+    case 8:
+    case 10:
+      return TYK_ACTION_COS_RESOURCES;
+    default:
+      return TYK_ACTION_COS_UNKNOWN;  // 6 and every action without a pair
+  }
+}
+
+void TykClCosInterface::handleCosError(const char* origin, unsigned int line,
+                                       const _CosStError& error) {
+  if (error.iv_ulId == 0) return;
+  TykClException exception(getTykReturnCodeForCosError(error), getTykReasonCodeForCosError(error),
+                           TYK_ACTION_ERROR, nullptr);
+  exception.context(TYK_MSG_COS_ERROR_ID) << ": " << error.iv_ulId;
+  exception.context(TYK_MSG_COS_ERROR_CLASS) << ": " << error.iv_ulClass;
   exception.throwFrom(origin, line, false);
 }

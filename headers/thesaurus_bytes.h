@@ -1,8 +1,10 @@
-// Byte-order helpers shared by every module that reads or writes the dictionary files: all
-// their 32-bit integers are big-endian.
-#ifndef THESAURUS_ENGINE_CNET_BYTES_H
-#define THESAURUS_ENGINE_CNET_BYTES_H
+// Big-endian byte-order helpers (C++ only), shared by every module that reads or writes files
+// whose integers are stored big-endian: the dictionary files and the name map files. Inline and
+// stateless; safe in any thread.
+#ifndef THESAURUS_BYTES_H
+#define THESAURUS_BYTES_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -31,4 +33,4 @@ inline void cnetSwapBE32(void* p, size_t n) {
   }
 }
 
-#endif  // THESAURUS_ENGINE_CNET_BYTES_H
+#endif  // THESAURUS_BYTES_H
