@@ -11,10 +11,13 @@ install(TARGETS thesaurus
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# The public headers, under include/thesaurus as the target's install interface names them.
+# The public headers, under include/thesaurus as the target's install interface names them;
+# the byte-order and status-name helpers the parts share are for the library's own sources.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/headers/
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/thesaurus
-  FILES_MATCHING PATTERN "*.h")
+  FILES_MATCHING PATTERN "*.h"
+  PATTERN "thesaurus_bytes.h" EXCLUDE
+  PATTERN "thesaurus_status_name.h" EXCLUDE)
 install(FILES ${THESAURUS_GENERATED_HEADERS}/thesaurus_version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/thesaurus)
 
