@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cnet_def_syntax.h"
 #include "support/os_faults.h"
 #include "support/temp_dir.h"
 #include "thesaurus_engine/cnet.h"
@@ -540,6 +541,30 @@ TEST(DefReadTest, FileCallFailures) {
     EXPECT_STATUS(st, 517, 401);
     EXPECT_EQ(def.file, nullptr);
   }
+}
+
+// Which code pages read as EBCDIC, their second comment lead, blanks and line ends, and the
+// number reader's clamp (the keywords are in the EBCDIC reader and writer tests).
+TEST(DefReadTest, SyntaxOfTheCodePages) {
+  for (uint8_t cp = 0; cp <= 40; ++cp) {
+    bool ebcdic = (cp >= 10 && cp <= 15) || (cp >= 25 && cp <= 33);
+    EXPECT_EQ(cnetDefIsEbcdic(cp), ebcdic) << int{cp};
+    EXPECT_EQ(cnetDefSyntax(cp).ebcdic, ebcdic) << int{cp};
+  }
+  EXPECT_EQ(cnetDefSyntax(33).commentLead2, '\x63');
+  EXPECT_EQ(cnetDefSyntax(12).commentLead2, '\x7B');
+  EXPECT_TRUE(cnetDefIsBlank(true, 0x3F));
+  EXPECT_FALSE(cnetDefIsBlank(true, 0x0E));
+  EXPECT_FALSE(cnetDefIsBlank(true, 0x41));
+  EXPECT_TRUE(cnetDefIsBlank(false, 0x7F));
+  EXPECT_FALSE(cnetDefIsBlank(false, 0x80));
+  EXPECT_TRUE(cnetDefIsEndOfLine(true, 0x15));
+  EXPECT_FALSE(cnetDefIsEndOfLine(true, 0x0A));
+  char* end = nullptr;
+  const char* text = " -42x";
+  EXPECT_EQ(xstrtol(kUtf8, text, &end, 10), -42);
+  EXPECT_EQ(end, text + 4);
+  EXPECT_EQ(xstrtol(kUtf8, "99999999999", &end, 10), INT32_MAX);
 }
 
 }  // namespace
