@@ -543,9 +543,18 @@ TEST(DefReadTest, FileCallFailures) {
   }
 }
 
-// Which code pages read as EBCDIC, their second comment lead, blanks and line ends, and the
-// number reader's clamp (the keywords are in the EBCDIC reader and writer tests).
+// Which code pages read as EBCDIC, their second comment lead, blanks and line ends, the head
+// keyword and blank fill in each code page, and the number reader's clamp.
 TEST(DefReadTest, SyntaxOfTheCodePages) {
+  char out[10];
+  CopyStrWords(kUtf8, out, sizeof out);
+  EXPECT_EQ(std::string(out, sizeof out), std::string(":WORDS\0\0\0\0", 10));
+  CopyStrWords(kEbcdicUs, out, sizeof out);
+  EXPECT_EQ(std::string(out, sizeof out), std::string("\x7A\xE6\xD6\xD9\xC4\xE2\0\0\0\0", 10));
+  CopyStrSpace(kEbcdicUs, out, 4);
+  EXPECT_EQ(std::string(out, 5), std::string("\x40\x40\x40\0\xC4", 5));
+  CopyStrSpace(5, out, 3);
+  EXPECT_EQ(std::string(out, 3), std::string("  \0", 3));
   for (uint8_t cp = 0; cp <= 40; ++cp) {
     bool ebcdic = (cp >= 10 && cp <= 15) || (cp >= 25 && cp <= 33);
     EXPECT_EQ(cnetDefIsEbcdic(cp), ebcdic) << int{cp};
