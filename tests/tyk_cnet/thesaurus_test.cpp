@@ -70,6 +70,7 @@ TEST_F(Thesaurus, DefaultsAndNameLimits) {
   EXPECT_EQ(thesaurus.getCondition().maxTerms, 25u);
   EXPECT_EQ(thesaurus.getRelationCapacity(), 10u);
   EXPECT_EQ(thesaurus.getTerm().weight, 100);
+  EXPECT_EQ(thesaurus.getLastListCount(), 0u);  // no list yet
 
   // 260 characters fit (261 are refused: the flat API's creation tests give their reasons).
   const std::string fits(260, 'd'), tooLong(261, 'd');
