@@ -54,11 +54,14 @@ TEST_F(SharedLibrary, ExportsEveryEntryPointAndHidesInternals) {
       "tykThesaurusLookupSetTermLimit", "tykThesaurusLookupSetDepth",
       "tykThesaurusLookupSetStrength", "tykThesaurusLookupSetMasks", "tykThesaurusLookupPerform",
       "tykThesaurusLookupObtainHighestTerms", "tykThesaurusLookupObtainProperties",
-      "tykThesaurusLookupObtainResultInformation", "tykThesaurusEntryObtainData"};
+      "tykThesaurusLookupObtainResultInformation", "tykThesaurusEntryObtainData",
+      // The Thai functions of the indexing engine.
+      "tykThaiCreateBreakIterator", "tykThaiProcessing", "tykThaiDestroyBreakIterator"};
   for (const char* name : exported) {
     EXPECT_NE(dlsym(handle_, name), nullptr) << name;
   }
-  // Classes of the name maps and index files, by their type information or constructors.
+  // Classes of the name maps, index files and normalizers, by their type information or
+  // constructors.
   const char* classes[] = {"_ZTI13TykClMapABase",
                            "_ZTI17TykClFieldNameMap",
                            "_ZTI21TykClAttributeNameMap",
@@ -67,7 +70,10 @@ TEST_F(SharedLibrary, ExportsEveryEntryPointAndHidesInternals) {
                            "_ZN13TykClMapArrayC1Ejj",
                            "_ZN17TykClMapHashtableC1Ej",
                            "_ZNK13TykStMapEntry7displayERSo",
-                           "_ZN18TykClIndexLocationC1EPKcS1_S1_"};
+                           "_ZN18TykClIndexLocationC1EPKcS1_S1_",
+                           "_ZN18TykClNormalization23createDefaultNormalizerEv",
+                           "_ZN18TykClNormalization17destroyNormalizerEPS_",
+                           "_ZN23TykClNormalizationTableC1Ebb"};
   for (const char* name : classes) {
     EXPECT_NE(dlsym(handle_, name), nullptr) << name;
   }
@@ -97,31 +103,6 @@ TEST(SharedLibrarySymbols, NoStandardLibrarySymbolIsExported) {
   EXPECT_EQ(pclose(nm), 0);
   EXPECT_GT(symbols, 100);
   EXPECT_EQ(leaked, "");
-}
-
-TEST_F(SharedLibrary, EntryPointsWorkThroughTheLibrary) {
-  using Correct = unsigned (*)(const char**, const char**);
-  auto correct = reinterpret_cast<Correct>(dlsym(handle_, "cnetCorrectNames"));
-  ASSERT_NE(correct, nullptr);
-  const char* name = "thes";
-  const char* dirs = "/tmp";
-  EXPECT_EQ(correct(&name, &dirs), 1u);
-  const char* empty = "";
-  EXPECT_EQ(correct(&empty, &dirs), 0u);
-}
-
-}  // namespace
-
-namespace {
-
-// The Thai functions of the indexing engine with C linkage, and the normalizer classes.
-TEST_F(SharedLibrary, ExportsTheNormalizers) {
-  for (const char* name :
-       {"tykThaiCreateBreakIterator", "tykThaiProcessing", "tykThaiDestroyBreakIterator",
-        "_ZN18TykClNormalization23createDefaultNormalizerEv",
-        "_ZN18TykClNormalization17destroyNormalizerEPS_", "_ZN23TykClNormalizationTableC1Ebb"}) {
-    EXPECT_NE(dlsym(handle_, name), nullptr) << name;
-  }
 }
 
 }  // namespace

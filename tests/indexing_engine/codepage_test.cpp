@@ -47,36 +47,28 @@ TEST(CodePage, EveryDictionaryCodePageHasAWorkingConverter) {
   EXPECT_EQ(zol::codePageInfo(37), nullptr);
 }
 
+// The characters of text as "offset+length:code point" each.
+std::string steps(uint8_t cp, const std::string& text) {
+  std::string out;
+  for (const Char& c : readAll(cp, text)) {
+    out += std::to_string(c.offset) + '+' + std::to_string(c.length) + ':' +
+           std::to_string(c.codePoint) + ' ';
+  }
+  return out;
+}
+
 TEST(CodePage, ReaderStepsByCharacterAndKeepsInvalidBytes) {
   // UTF-8: a two-byte, a three-byte character, an invalid byte, ASCII.
-  auto u = readAll(34, "\xC3\xA9\xE2\x82\xAC\xFFz");
-  ASSERT_EQ(u.size(), 4u);
-  EXPECT_EQ(u[0].codePoint, 0xE9);
-  EXPECT_EQ(u[0].length, 2u);
-  EXPECT_EQ(u[1].codePoint, 0x20AC);
-  EXPECT_EQ(u[1].offset, 2u);
-  EXPECT_EQ(u[2].codePoint, -1);
-  EXPECT_EQ(u[2].length, 1u);
-  EXPECT_EQ(u[3].codePoint, 'z');
-  EXPECT_EQ(u[3].offset, 6u);
-
+  EXPECT_EQ(steps(34, "\xC3\xA9\xE2\x82\xAC\xFFz"), "0+2:233 2+3:8364 5+1:-1 6+1:122 ");
   // Shift-JIS: the trail byte 0x7C of a double-byte character is not a '|'.
   auto s = readAll(1, "\x83\x7C|");
   ASSERT_EQ(s.size(), 2u);
   EXPECT_EQ(s[0].length, 2u);
   EXPECT_NE(s[0].codePoint, '|');
   EXPECT_EQ(s[1].codePoint, '|');
-
-  // A truncated double-byte character at the end is one invalid unit.
-  auto t = readAll(1, "a\x83");
-  ASSERT_EQ(t.size(), 2u);
-  EXPECT_EQ(t[1].codePoint, -1);
-
-  // EBCDIC single byte: 0xC1 is 'A'.
-  auto e = readAll(25, "\xC1\x40");
-  ASSERT_EQ(e.size(), 2u);
-  EXPECT_EQ(e[0].codePoint, 'A');
-  EXPECT_EQ(e[1].codePoint, ' ');
+  // A truncated double-byte character at the end is one invalid unit; EBCDIC 0xC1 is 'A'.
+  EXPECT_EQ(steps(1, "a\x83"), "0+1:97 1+1:-1 ");
+  EXPECT_EQ(steps(25, "\xC1\x40"), "0+1:65 1+1:32 ");
 }
 
 }  // namespace

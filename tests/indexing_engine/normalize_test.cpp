@@ -49,49 +49,41 @@ std::string fold(uint8_t cp, const std::string& word) {
   return r.text;
 }
 
-TEST(Normalize, FoldsCaseInEachKindOfCodePage) {
-  // UTF-8: Latin with accents, Greek (both sigmas fold alike), Cyrillic, capital sharp s.
-  EXPECT_EQ(fold(34, "ÀÉÎõ Straße"), "àéîõ straße");
-  EXPECT_EQ(fold(34, "ΣΟΦΊΑ σοφίας"), "σοφία σοφίασ");
-  EXPECT_EQ(fold(34, "ПРИВЕТ Мир"), "привет мир");
-  EXPECT_EQ(fold(34, "ẞ"), "ß");    // three bytes become two
-  EXPECT_EQ(fold(34, "ȺȾ"), "ⱥⱦ");  // two bytes become three
-  EXPECT_EQ(fold(34, "İ"), "İ");    // no simple folding: unchanged
-  EXPECT_EQ(fold(34, "日本語"), "日本語");
-  // Windows-1252 (single byte): Š 0x8A folds to š 0x9A, Ÿ 0x9F to ÿ 0xFF.
-  EXPECT_EQ(fold(8,
-                 "\x8A\x9F\xC0"
-                 "Ab"),
-            "\x9A\xFF\xE0"
-            "ab");
-  // Windows-1251 and -1253.
-  EXPECT_EQ(fold(17, encode(17, u"ПРИВЕТ")), encode(17, u"привет"));
-  EXPECT_EQ(fold(18, encode(18, u"ΑΘΗΝΑ")), encode(18, u"αθηνα"));
-  // Shift-JIS: ASCII, full-width Latin and Cyrillic fold; kana, kanji and half-width kana stay.
-  EXPECT_EQ(fold(1, encode(1, u"ABＡＢＺДアｱ漢")), encode(1, u"abａｂｚдアｱ漢"));
-  // EBCDIC single byte (ibm-37): A is 0xC1, a is 0x81.
-  EXPECT_EQ(fold(25, "\xC1\xC2\x81\xF1"), "\x81\x82\x81\xF1");
-  // EBCDIC mixed (stateful): single-byte letters and double-byte letters between shifts.
-  EXPECT_EQ(fold(11, encode(11, u"ABＡＢ漢c")), encode(11, u"abａｂ漢c"));
-  EXPECT_EQ(fold(10, encode(10, u"アＡ")), encode(10, u"アａ"));
-}
-
-TEST(Normalize, KeepsBytesThatAreNoCharacter) {
-  EXPECT_EQ(fold(34,
-                 "A\xFF"
-                 "B\xC3"),
-            "a\xFF"
-            "b\xC3");                                     // invalid and truncated UTF-8
-  EXPECT_EQ(fold(34, "\xED\xA0\x80Z"), "\xED\xA0\x80z");  // encoded surrogate
-  EXPECT_EQ(fold(1, "A\x82"), "a\x82");                   // Shift-JIS lead byte at the end
-  EXPECT_EQ(fold(1,
-                 "\xFF"
-                 "A"),
-            "\xFF"
-            "a");
-  // In the stateful code pages a word that does not convert stays as it is.
-  std::string broken = "\xC1\x0E\x41";
-  EXPECT_EQ(fold(11, broken), broken);
+TEST(Normalize, FoldsCaseInEachKindOfCodePageAndKeepsBytesThatAreNoCharacter) {
+  const struct {
+    uint8_t cp;
+    std::string word, folded;
+  } cases[] = {
+      // UTF-8: Latin with accents, Greek (both sigmas fold alike), Cyrillic, capital sharp s
+      // (three bytes become two), two bytes that become three, no simple folding, CJK.
+      {34, "ÀÉÎõ Straße", "àéîõ straße"},
+      {34, "ΣΟΦΊΑ σοφίας", "σοφία σοφίασ"},
+      {34, "ПРИВЕТ Мир", "привет мир"},
+      {34, "ẞ", "ß"},
+      {34, "ȺȾ", "ⱥⱦ"},
+      {34, "İ", "İ"},
+      {34, "日本語", "日本語"},
+      // Windows-1252 (single byte): Š 0x8A folds to š 0x9A, Ÿ 0x9F to ÿ 0xFF; -1251 and -1253.
+      {8, std::string("\x8A\x9F\xC0") + "Ab", std::string("\x9A\xFF\xE0") + "ab"},
+      {17, encode(17, u"ПРИВЕТ"), encode(17, u"привет")},
+      {18, encode(18, u"ΑΘΗΝΑ"), encode(18, u"αθηνα")},
+      // Shift-JIS: ASCII, full-width Latin and Cyrillic fold; kana, kanji and half-width kana stay.
+      {1, encode(1, u"ABＡＢＺДアｱ漢"), encode(1, u"abａｂｚдアｱ漢")},
+      // EBCDIC single byte (ibm-37): A is 0xC1, a is 0x81; mixed (stateful): single-byte letters
+      // and double-byte letters between shifts.
+      {25, "\xC1\xC2\x81\xF1", "\x81\x82\x81\xF1"},
+      {11, encode(11, u"ABＡＢ漢c"), encode(11, u"abａｂ漢c")},
+      {10, encode(10, u"アＡ"), encode(10, u"アａ")},
+      // Bytes that are no character stay: invalid and truncated UTF-8, an encoded surrogate, a
+      // Shift-JIS lead byte at the end or 0xFF, and a word the stateful code pages cannot convert.
+      {34, std::string("A\xFF") + "B\xC3", std::string("a\xFF") + "b\xC3"},
+      {34, "\xED\xA0\x80Z", "\xED\xA0\x80z"},
+      {1, "A\x82", "a\x82"},
+      {1, std::string("\xFF") + "A", std::string("\xFF") + "a"},
+      {11, "\xC1\x0E\x41", "\xC1\x0E\x41"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(fold(c.cp, c.word), c.folded) << int(c.cp) << " " << c.word;
 }
 
 TEST(Normalize, StaysWithinTheCapacityExactly) {
@@ -102,9 +94,7 @@ TEST(Normalize, StaysWithinTheCapacityExactly) {
   const Case cases[] = {
       {34, "ÀBCȺ"},
       {34, "abc"},
-      {8,
-       "\x8A"
-       "BC"},
+      {8, std::string("\x8A") + "BC"},
       {1, encode(1, u"AＡア")},
       {11, encode(11, u"AＡ漢")},
       {25, "\xC1\xC2"},

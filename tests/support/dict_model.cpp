@@ -1,5 +1,6 @@
 #include "support/dict_model.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/temp_dir.h"
@@ -125,6 +126,56 @@ CNETSTATUS compileText(const std::string& dir, const std::string& name, const st
   std::string path = dir + "/" + name + ".def";
   writeFile(path, text);
   return compileFile(dir, name, path, codePage, flags);
+}
+
+CNETSTATUS dumpFile(const std::string& dir, const std::string& name, const std::string& path) {
+  CNETDEF output{};
+  output.kind = CNET_DEF_FILE;
+  output.path = path.c_str();
+  CNETEXEC exec{};
+  exec.flags = CNET_EXEC_REPLACE;
+  CNETSTATUS st = clearStatus();
+  zolCNETdump(name.c_str(), dir.c_str(), nullptr, &output, &exec, 0, &st);
+  return st;
+}
+
+CNETTERM termOf(const std::string& text, uint8_t wildcard) {
+  CNETTERM t{};
+  t.length = static_cast<uint16_t>(text.size());
+  std::memcpy(t.text, text.data(), std::min(text.size(), sizeof t.text));
+  t.weight = 100;
+  t.options[0] = wildcard;
+  return t;
+}
+
+CNETCOND condOf(uint8_t relations, uint32_t maxTerms, int32_t maxDepth, uint8_t minStrength) {
+  CNETCOND c{};
+  c.relations = relations;
+  c.maxTerms = maxTerms;
+  c.maxDepth = maxDepth;
+  c.minStrength = minStrength;
+  return c;
+}
+
+Answer lookUp(void** cell, const std::string& dirs, const std::string& name,
+              const std::string& word, const CNETCOND& cond) {
+  const CNETTERM term = termOf(word);
+  Answer a{clearStatus(), std::vector<CNETRESENT>(cond.maxTerms + 1)};
+  CNETRESULT result{a.entries.data(), 0};
+  zolCNETrefer(cell, name.c_str(), dirs.c_str(), &term, &cond, 0, &result, &a.status);
+  a.entries.resize(result.count);
+  return a;
+}
+
+std::string describe(const std::vector<CNETRESENT>& entries, const std::string& separator) {
+  std::string s;
+  for (const CNETRESENT& e : entries) {
+    s.append(e.text, e.length);
+    s += ' ' + std::to_string(e.depth) + ' ' + std::to_string(e.strength) + ' ' +
+         std::to_string(e.relation.type) + '.' + std::to_string(e.relation.number) + ' ' +
+         std::to_string(e.parent) + separator;
+  }
+  return s;
 }
 
 }  // namespace testsupport

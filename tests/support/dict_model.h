@@ -63,6 +63,22 @@ CNETSTATUS compileText(const std::string& dir, const std::string& name, const st
 // Compiles an existing definition file.
 CNETSTATUS compileFile(const std::string& dir, const std::string& name, const std::string& path,
                        uint8_t codePage = 34, uint16_t flags = CNET_EXEC_REPLACE);
+// Dumps the whole dictionary `name` of dir to the definition file path, replacing it, quietly.
+CNETSTATUS dumpFile(const std::string& dir, const std::string& name, const std::string& path);
+// A lookup term of weight 100; wildcard is its many-character mask (0: none).
+CNETTERM termOf(const std::string& text, uint8_t wildcard = 0);
+// A lookup condition: the named relations, at most maxTerms entries, down to maxDepth.
+CNETCOND condOf(uint8_t relations, uint32_t maxTerms, int32_t maxDepth, uint8_t minStrength = 1);
+// What zolCNETrefer answers for word in dictionary `name` of dirs, with cell as the search
+// context (null: a temporary one).
+struct Answer {
+  CNETSTATUS status;
+  std::vector<CNETRESENT> entries;
+};
+Answer lookUp(void** cell, const std::string& dirs, const std::string& name,
+              const std::string& word, const CNETCOND& cond);
+// An answer's entries as "text depth strength type.number parent", each followed by separator.
+std::string describe(const std::vector<CNETRESENT>& entries, const std::string& separator = "\n");
 
 }  // namespace testsupport
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,7 @@
 namespace {
 
 using ::testing::internal::CaptureStderr;
-using ::testing::internal::CaptureStdout;
 using ::testing::internal::GetCapturedStderr;
-using ::testing::internal::GetCapturedStdout;
 using testsupport::compileText;
 using testsupport::DictModel;
 using testsupport::loadDictionary;
@@ -45,23 +44,20 @@ TEST(Compile, FilesMatchTheFormatByteForByte) {
   DictModel m = load(dir);
   // Header: magic, version 256 as 00 00 01 00, counts, largest values, code page at 40.
   EXPECT_EQ(m.header.substr(0, 8), std::string("CNET\0\0\1\0", 8));
-  EXPECT_EQ(m.wordCount, 4u);
-  EXPECT_EQ(m.groupCount, 1u);
-  EXPECT_EQ(m.absentWords, 0u);
-  EXPECT_EQ(m.absentGroups, 0u);
-  EXPECT_EQ(m.maxWordGroups, 1u);
-  EXPECT_EQ(m.maxWordRels, 3u);  // automobile: car, garage, sports car
-  EXPECT_EQ(m.maxGroupMembers, 2u);
-  EXPECT_EQ(m.maxGroupRels, 2u);
+  // Words, groups, absent words and groups, then the largest: groups of a word, relations of a
+  // word (automobile: car, garage, sports car), members and relations of a group.
+  EXPECT_EQ(
+      (std::vector<uint32_t>{m.wordCount, m.groupCount, m.absentWords, m.absentGroups,
+                             m.maxWordGroups, m.maxWordRels, m.maxGroupMembers, m.maxGroupRels}),
+      (std::vector<uint32_t>{4, 1, 0, 0, 1, 3, 2, 2}));
   EXPECT_EQ(m.header.substr(40, 40), std::string("\x22") + std::string(39, '\0'));
 
   // Word ids in order of first appearance; a block delivers its members sorted, then the
   // relation entries sorted: automobile, car, garage, sports car.
-  ASSERT_EQ(m.words.size(), 4u);
-  EXPECT_EQ(m.words[0].text, "automobile");
-  EXPECT_EQ(m.words[1].text, "car");
-  EXPECT_EQ(m.words[2].text, "garage");
-  EXPECT_EQ(m.words[3].text, "sports car");
+  std::vector<std::string> texts;
+  for (const auto& w : m.words)
+    texts.push_back(w.text);
+  ASSERT_EQ(texts, (std::vector<std::string>{"automobile", "car", "garage", "sports car"}));
 
   // Records follow each other in wdv: padded text, 4 bytes a group, 8 a relation.
   uint64_t offset = 0;
@@ -91,20 +87,15 @@ TEST(Compile, FilesMatchTheFormatByteForByte) {
   // The group: members first, then relation entries, each part sorted as the reader did.
   ASSERT_EQ(m.groups.size(), 1u);
   const auto& g = m.groups[0];
-  EXPECT_EQ(g.offset, 0u);
-  EXPECT_EQ(g.memberCount, 2u);
-  EXPECT_EQ(g.relCount, 2u);
-  EXPECT_EQ(g.category, 3);
-  EXPECT_EQ(g.id, 1);
-  EXPECT_EQ(g.flags, 0);
+  EXPECT_EQ((std::vector<uint32_t>{g.offset, g.memberCount, g.relCount, g.category, g.id, g.flags}),
+            (std::vector<uint32_t>{0, 2, 2, 3, 1, 0}));
   ASSERT_EQ(g.entries.size(), 4u);
   const uint8_t want[4][4] = {{0, 80, 255, 0}, {1, 100, 255, 0}, {2, 40, 3, 132}, {3, 100, 1, 1}};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(g.entries[i].word, want[i][0]) << i;
-    EXPECT_EQ(g.entries[i].strength, want[i][1]) << i;
-    EXPECT_EQ(g.entries[i].zero, 0) << i;
-    EXPECT_EQ(g.entries[i].category, want[i][2]) << i;
-    EXPECT_EQ(g.entries[i].id, want[i][3]) << i;
+    const auto& e = g.entries[i];
+    EXPECT_EQ((std::vector<uint32_t>{e.word, e.strength, e.category, e.id, e.zero}),
+              (std::vector<uint32_t>{want[i][0], want[i][1], want[i][2], want[i][3], 0}))
+        << i;
   }
   EXPECT_EQ(m.grvSize, 32u);
   // Word index committed; no work files or working sets left.
@@ -211,39 +202,7 @@ TEST(Compile, ManyEquivalentBlocksAmongManyOthers) {
   }
 }
 
-TEST(Compile, ProgressOnStandardOutputOnlyWithItsFlag) {
-  TempDir dir;
-  const std::string text = ":WORDS:SYNONYM\na\nb\n";
-  CaptureStdout();
-  CaptureStderr();
-  ASSERT_OK(compileText(dir.path(), "thes", text, 34, CNET_EXEC_REPLACE | CNET_EXEC_PROGRESS));
-  std::string out = GetCapturedStdout(), err = GetCapturedStderr();
-  EXPECT_EQ(err, "");
-  std::vector<std::string> lines;
-  for (size_t p = 0; p < out.size();) {
-    size_t e = out.find('\n', p);
-    std::string line = out.substr(p, e - p);
-    size_t colon = line.find(": ");
-    if (colon != std::string::npos && line.size() > 26) lines.push_back(line.substr(26));
-    p = e == std::string::npos ? out.size() : e + 1;
-  }
-  for (const char* want : {"Regist start...", "Step1 start...", "Step2 start...", "Step3 start...",
-                           "Indexing start...", "Regist end"}) {
-    EXPECT_NE(std::find(lines.begin(), lines.end(), want), lines.end()) << want << "\n" << out;
-  }
-  CaptureStdout();
-  CaptureStderr();
-  ASSERT_OK(compileText(dir.path(), "thes", text, 34, CNET_EXEC_REPLACE | CNET_EXEC_WARNINGS));
-  EXPECT_EQ(GetCapturedStdout(), "");
-  std::string path = dir.file("thes.def");
-  EXPECT_EQ(GetCapturedStderr(), path + ": Regist start...\n" + path + ": Indexing start...\n" +
-                                     path + ": Regist end\n");
-  CaptureStdout();
-  CaptureStderr();
-  ASSERT_OK(compileText(dir.path(), "thes", text, 34, CNET_EXEC_REPLACE));
-  EXPECT_EQ(GetCapturedStdout(), "");
-  EXPECT_EQ(GetCapturedStderr(), "");
-}
+// (The progress and stage lines of each flag: console_test.cpp and the compile tool's tests.)
 
 TEST(Compile, ArgumentChecksInOrder) {
   TempDir dir;
@@ -264,46 +223,38 @@ TEST(Compile, ArgumentChecksInOrder) {
   EXPECT_STATUS(run("", &def, &code, &exec, nullptr), 502u, 4100u);
   EXPECT_STATUS(run("x", nullptr, &code, &exec, nullptr), 503u, 4101u);
   EXPECT_STATUS(run("x", &def, nullptr, &exec, nullptr), 503u, 4101u);
-  CNETDEF d = def;
-  d.kind = 1;
-  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4103u);
-  d.kind = 3;
-  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4105u);
-  d = def;
-  d.path = "";
-  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4104u);
-  d.path = nullptr;
-  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4104u);
-  d = def;
-  d.format = 1;
-  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4106u);
-  std::string longPath(2048, 'p');
-  d = def;
-  d.path = longPath.c_str();
-  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 503u, 4135u);
-  for (uint8_t cp : {0, 37}) {
-    CNETCODE c = code;
-    c.codePage = cp;
-    EXPECT_STATUS(run("x", &def, &c, &exec, nullptr), 503u, 4107u);
-  }
   int dummy = 0;
   EXPECT_STATUS(run("x", &def, &code, &exec, &dummy), 504u, 4102u);
-  d = def;
-  d.reserved1[3] = 1;
-  EXPECT_STATUS(run("x", &d, &code, &exec, nullptr), 504u, 4102u);
-  d = def;
-  d.notExamined[5] = 7;  // not examined
-  CNETCODE c = code;
-  c.reserved[14] = 1;
-  EXPECT_STATUS(run("x", &d, &c, &exec, nullptr), 504u, 4102u);
-  CNETEXEC e = exec;
-  e.flags = 0x8;
-  EXPECT_STATUS(run("x", &def, &code, &e, nullptr), 504u, 4102u);
-  e = exec;
-  e.reserved[0] = 1;
-  EXPECT_STATUS(run("x", &def, &code, &e, nullptr), 504u, 4102u);
+  // One field changed at a time, in the order of the checks.
+  const std::string longPath(2048, 'p');
+  const struct {
+    std::function<void(CNETDEF&, CNETCODE&, CNETEXEC&)> change;
+    uint32_t retcode, errcode;
+  } cases[] = {
+      {[](CNETDEF& d, CNETCODE&, CNETEXEC&) { d.kind = 1; }, 503, 4103},
+      {[](CNETDEF& d, CNETCODE&, CNETEXEC&) { d.kind = 3; }, 503, 4105},
+      {[](CNETDEF& d, CNETCODE&, CNETEXEC&) { d.path = ""; }, 503, 4104},
+      {[](CNETDEF& d, CNETCODE&, CNETEXEC&) { d.path = nullptr; }, 503, 4104},
+      {[](CNETDEF& d, CNETCODE&, CNETEXEC&) { d.format = 1; }, 503, 4106},
+      {[&](CNETDEF& d, CNETCODE&, CNETEXEC&) { d.path = longPath.c_str(); }, 503, 4135},
+      {[](CNETDEF&, CNETCODE& c, CNETEXEC&) { c.codePage = 0; }, 503, 4107},
+      {[](CNETDEF&, CNETCODE& c, CNETEXEC&) { c.codePage = 37; }, 503, 4107},
+      {[](CNETDEF& d, CNETCODE&, CNETEXEC&) { d.reserved1[3] = 1; }, 504, 4102},
+      {[](CNETDEF&, CNETCODE& c, CNETEXEC&) { c.reserved[14] = 1; }, 504, 4102},
+      {[](CNETDEF&, CNETCODE&, CNETEXEC& e) { e.flags = 0x8; }, 504, 4102},
+      {[](CNETDEF&, CNETCODE&, CNETEXEC& e) { e.reserved[0] = 1; }, 504, 4102},
+  };
+  for (const auto& c : cases) {
+    CNETDEF d = def;
+    CNETCODE k = code;
+    CNETEXEC e = exec;
+    c.change(d, k, e);
+    EXPECT_STATUS(run("x", &d, &k, &e, nullptr), c.retcode, c.errcode) << (&c - cases);
+  }
   // None of these touched the directory beyond the definition file.
   EXPECT_EQ(dir.list(), std::vector<std::string>{"x.def"});
+  CNETDEF d = def;
+  d.notExamined[5] = 7;  // not examined
   EXPECT_OK(run("x", &d, &code, &exec, nullptr));
 }
 

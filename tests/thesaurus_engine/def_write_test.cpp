@@ -90,10 +90,6 @@ Written writeBlocks(const TempDir& dir, const std::vector<Block>& blocks,
   return out;
 }
 
-Written writeBlock(const TempDir& dir, const Block& b, uint8_t codePage = kUtf8) {
-  return writeBlocks(dir, {b}, codePage);
-}
-
 // Reads every block of the file at path back through the reader.
 std::vector<Block> readBack(const std::string& path, uint8_t codePage, CNETSTATUS* st) {
   CNETDEF source{};
@@ -118,89 +114,72 @@ std::vector<Block> readBack(const std::string& path, uint8_t codePage, CNETSTATU
   return blocks;
 }
 
-void expectSameWords(const std::vector<Word>& a, const std::vector<Word>& b) {
-  ASSERT_EQ(a.size(), b.size());
-  for (size_t i = 0; i < a.size(); ++i) {
-    EXPECT_EQ(a[i].text, b[i].text) << i;
-    EXPECT_EQ(a[i].strength, b[i].strength) << a[i].text;
-    EXPECT_EQ(a[i].rel.category, b[i].rel.category) << a[i].text;
-    EXPECT_EQ(a[i].rel.id, b[i].rel.id) << a[i].text;
+// A block as "category,id: word strength category,id; ...", members first, to compare blocks.
+std::string describe(const Block& b) {
+  auto rel = [](REL r) { return std::to_string(r.category) + ',' + std::to_string(r.id); };
+  std::string s = rel(b.rel) + ':';
+  for (const std::vector<Word>* words : {&b.members, &b.relations}) {
+    for (const Word& w : *words)
+      s += ' ' + w.text + ' ' + std::to_string(w.strength) + ' ' + rel(w.rel) + ';';
   }
+  return s;
 }
 
-TEST(DefWriteTest, HeadLineThenRelationLinesThenMembers) {
-  TempDir dir;
-  Block b{REL{CNET_CAT_SYMMETRIC, CNET_ID_NAMED},
-          {member("automobile", 80), member("car")},
-          {related(CNET_CAT_HIGHER, CNET_ID_NAMED, "sports car")}};
-  Written w = writeBlock(dir, b);
-  EXPECT_OK(w.status);
-  EXPECT_EQ(w.text,
-            ":WORDS:SYNONYM\n"
-            "  .HIGHER_THAN  sports car\n"
-            "  automobile  :80\n"
-            "  car\n");
-}
-
-TEST(DefWriteTest, EveryBlockRelationGivesItsHeadKeyword) {
-  TempDir dir;
+TEST(DefWriteTest, BlocksGiveTheirExactText) {
   auto block = [](uint8_t category, uint8_t id) {
     return Block{REL{category, id}, {member("a"), member("b")}, {}};
   };
-  Written w = writeBlocks(dir, {block(CNET_CAT_NONE, 0), block(CNET_CAT_SYMMETRIC, 1),
-                                block(CNET_CAT_SYMMETRIC, 2), block(CNET_CAT_SYMMETRIC, 128),
-                                block(CNET_CAT_SYMMETRIC, 139), block(CNET_CAT_SYMMETRIC, 255)});
-  EXPECT_OK(w.status);
-  // A numbered symmetric relation takes the related keyword, never the synonym one.
-  EXPECT_EQ(w.text,
-            ":WORDS\n  a\n  b\n"
-            ":WORDS:SYNONYM\n  a\n  b\n"
-            ":WORDS:RELATED\n  a\n  b\n"
-            ":WORDS:RELATED(1)\n  a\n  b\n"
-            ":WORDS:RELATED(12)\n  a\n  b\n"
-            ":WORDS:RELATED(128)\n  a\n  b\n");
-}
-
-TEST(DefWriteTest, EveryRelationGivesItsLineKeywordInEntryOrder) {
-  TempDir dir;
-  Block b{REL{CNET_CAT_NONE, 0},
-          {member("m")},
-          {related(CNET_CAT_SYMMETRIC, 1, "syn"), related(CNET_CAT_SYMMETRIC, 2, "rel"),
-           related(CNET_CAT_LOWER, 1, "low"), related(CNET_CAT_HIGHER, 1, "high"),
-           related(CNET_CAT_SYMMETRIC, 130, "rel3"), related(CNET_CAT_SYMMETRIC, 128, "rel1"),
-           related(CNET_CAT_LOWER, 128, "low1"), related(CNET_CAT_LOWER, 200, "low73"),
-           related(CNET_CAT_HIGHER, 255, "high128"), related(CNET_CAT_HIGHER, 134, "high7")}};
-  Written w = writeBlock(dir, b);
-  EXPECT_OK(w.status);
-  EXPECT_EQ(w.text,
-            ":WORDS\n"
-            "  .SYNONYM_OF  syn\n"
-            "  .RELATED_TO  rel\n"
-            "  .LOWER_THAN  low\n"
-            "  .HIGHER_THAN  high\n"
-            "  .RELATED_TO(3)  rel3\n"
-            "  .RELATED_TO(1)  rel1\n"
-            "  .LOWER_THAN(1)  low1\n"
-            "  .LOWER_THAN(73)  low73\n"
-            "  .HIGHER_THAN(128)  high128\n"
-            "  .HIGHER_THAN(7)  high7\n"
-            "  m\n");
-}
-
-TEST(DefWriteTest, StrengthsOtherThanFullAreWrittenAfterTwoBlanks) {
-  TempDir dir;
-  Block b{REL{CNET_CAT_SYMMETRIC, 2},
-          {member("full", 100), member("one", 1), member("new york", 99)},
-          {related(CNET_CAT_LOWER, 129, "low", 50), related(CNET_CAT_SYMMETRIC, 1, "x", 100)}};
-  Written w = writeBlock(dir, b);
-  EXPECT_OK(w.status);
-  EXPECT_EQ(w.text,
-            ":WORDS:RELATED\n"
-            "  .LOWER_THAN(2)  low  :50\n"
-            "  .SYNONYM_OF  x\n"
-            "  full\n"
-            "  one  :1\n"
-            "  new york  :99\n");
+  const struct {
+    const char* what;
+    std::vector<Block> blocks;
+    std::string text;
+  } cases[] = {
+      {"head line, then relation lines, then members",
+       {{REL{CNET_CAT_SYMMETRIC, CNET_ID_NAMED},
+         {member("automobile", 80), member("car")},
+         {related(CNET_CAT_HIGHER, CNET_ID_NAMED, "sports car")}}},
+       ":WORDS:SYNONYM\n  .HIGHER_THAN  sports car\n  automobile  :80\n  car\n"},
+      // A numbered symmetric relation takes the related keyword, never the synonym one.
+      {"every block relation gives its head keyword",
+       {block(CNET_CAT_NONE, 0), block(CNET_CAT_SYMMETRIC, 1), block(CNET_CAT_SYMMETRIC, 2),
+        block(CNET_CAT_SYMMETRIC, 128), block(CNET_CAT_SYMMETRIC, 139),
+        block(CNET_CAT_SYMMETRIC, 255)},
+       ":WORDS\n  a\n  b\n:WORDS:SYNONYM\n  a\n  b\n:WORDS:RELATED\n  a\n  b\n"
+       ":WORDS:RELATED(1)\n  a\n  b\n:WORDS:RELATED(12)\n  a\n  b\n"
+       ":WORDS:RELATED(128)\n  a\n  b\n"},
+      {"every relation gives its line keyword, in entry order",
+       {{REL{CNET_CAT_NONE, 0},
+         {member("m")},
+         {related(CNET_CAT_SYMMETRIC, 1, "syn"), related(CNET_CAT_SYMMETRIC, 2, "rel"),
+          related(CNET_CAT_LOWER, 1, "low"), related(CNET_CAT_HIGHER, 1, "high"),
+          related(CNET_CAT_SYMMETRIC, 130, "rel3"), related(CNET_CAT_SYMMETRIC, 128, "rel1"),
+          related(CNET_CAT_LOWER, 128, "low1"), related(CNET_CAT_LOWER, 200, "low73"),
+          related(CNET_CAT_HIGHER, 255, "high128"), related(CNET_CAT_HIGHER, 134, "high7")}}},
+       ":WORDS\n  .SYNONYM_OF  syn\n  .RELATED_TO  rel\n  .LOWER_THAN  low\n"
+       "  .HIGHER_THAN  high\n  .RELATED_TO(3)  rel3\n  .RELATED_TO(1)  rel1\n"
+       "  .LOWER_THAN(1)  low1\n  .LOWER_THAN(73)  low73\n  .HIGHER_THAN(128)  high128\n"
+       "  .HIGHER_THAN(7)  high7\n  m\n"},
+      {"strengths other than full follow two blanks",
+       {{REL{CNET_CAT_SYMMETRIC, 2},
+         {member("full", 100), member("one", 1), member("new york", 99)},
+         {related(CNET_CAT_LOWER, 129, "low", 50), related(CNET_CAT_SYMMETRIC, 1, "x", 100)}}},
+       ":WORDS:RELATED\n  .LOWER_THAN(2)  low  :50\n  .SYNONYM_OF  x\n  full\n  one  :1\n"
+       "  new york  :99\n"},
+      // A group left with one member and no relation entry (its definition repeated the
+      // member) has its member line written twice: one line alone would be a block the reader
+      // ignores.
+      {"a lone member is repeated",
+       {{REL{CNET_CAT_SYMMETRIC, 1}, {member("kaka", 40)}, {}},
+        {REL{CNET_CAT_SYMMETRIC, 2}, {member("lota")}, {related(CNET_CAT_LOWER, 1, "mi")}}},
+       ":WORDS:SYNONYM\n  kaka  :40\n  kaka  :40\n:WORDS:RELATED\n  .LOWER_THAN  mi\n  lota\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    Written w = writeBlocks(dir, c.blocks);
+    EXPECT_OK(w.status);
+    EXPECT_EQ(w.text, c.text);
+  }
 }
 
 TEST(DefWriteTest, EbcdicUsesEbcdicKeywordsBlanksAndMarker) {
@@ -210,7 +189,7 @@ TEST(DefWriteTest, EbcdicUsesEbcdicKeywordsBlanksAndMarker) {
   Block b{REL{CNET_CAT_SYMMETRIC, 1},
           {member(car), member(aut, 80)},
           {related(CNET_CAT_HIGHER, 1, van), related(CNET_CAT_SYMMETRIC, 130, van, 5)}};
-  Written w = writeBlock(dir, b, kEbcdicUs);
+  Written w = writeBlocks(dir, {b}, kEbcdicUs);
   EXPECT_OK(w.status);
   const std::string sp = "\x40\x40";
   const std::string expected =
@@ -226,7 +205,7 @@ TEST(DefWriteTest, EbcdicUsesEbcdicKeywordsBlanksAndMarker) {
 TEST(DefWriteTest, WrittenBlocksReadBackAsTheSameBlocks) {
   TempDir dir;
   // The entries are given in the reader's order (sorted words, members first), so the block
-  // read back must equal the block written, entry by entry.
+  // read back must equal the block written, entry by entry; a lone member reads back alone.
   const std::vector<Block> blocks = {
       {REL{CNET_CAT_NONE, 0}, {member("car")}, {related(CNET_CAT_HIGHER, 1, "vehicle")}},
       {REL{CNET_CAT_SYMMETRIC, 1},
@@ -237,6 +216,7 @@ TEST(DefWriteTest, WrittenBlocksReadBackAsTheSameBlocks) {
        {related(CNET_CAT_LOWER, 1, "path"), related(CNET_CAT_LOWER, 128, "road", 99),
         related(CNET_CAT_SYMMETRIC, 2, "street"), related(CNET_CAT_HIGHER, 200, "way", 2)}},
       {REL{CNET_CAT_SYMMETRIC, 2}, {member("x"), member("y")}, {}},
+      {REL{CNET_CAT_SYMMETRIC, 1}, {member("kaka", 40)}, {}},
   };
   Written w = writeBlocks(dir, blocks);
   ASSERT_OK(w.status);
@@ -244,36 +224,8 @@ TEST(DefWriteTest, WrittenBlocksReadBackAsTheSameBlocks) {
   std::vector<Block> back = readBack(dir.file("out.def"), kUtf8, &st);
   ASSERT_OK(st);
   ASSERT_EQ(back.size(), blocks.size());
-  for (size_t i = 0; i < blocks.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(back[i].rel.category, blocks[i].rel.category);
-    EXPECT_EQ(back[i].rel.id, blocks[i].rel.id);
-    expectSameWords(back[i].members, blocks[i].members);
-    expectSameWords(back[i].relations, blocks[i].relations);
-  }
-}
-
-// A group left with one member and no relation entry (its definition repeated the member) has
-// its member line written twice: one line alone would be a block the reader ignores.
-TEST(DefWriteTest, LoneMemberIsRepeatedSoTheBlockReadsBack) {
-  TempDir dir;
-  const std::vector<Block> blocks = {
-      {REL{CNET_CAT_SYMMETRIC, 1}, {member("kaka", 40)}, {}},
-      {REL{CNET_CAT_SYMMETRIC, 2}, {member("lota")}, {related(CNET_CAT_LOWER, 1, "mi")}},
-  };
-  Written w = writeBlocks(dir, blocks);
-  ASSERT_OK(w.status);
-  EXPECT_EQ(w.text,
-            ":WORDS:SYNONYM\n  kaka  :40\n  kaka  :40\n"
-            ":WORDS:RELATED\n  .LOWER_THAN  mi\n  lota\n");
-  CNETSTATUS st = testsupport::clearStatus();
-  std::vector<Block> back = readBack(dir.file("out.def"), kUtf8, &st);
-  ASSERT_OK(st);
-  ASSERT_EQ(back.size(), 2u);
-  expectSameWords(back[0].members, blocks[0].members);
-  EXPECT_TRUE(back[0].relations.empty());
-  expectSameWords(back[1].members, blocks[1].members);
-  expectSameWords(back[1].relations, blocks[1].relations);
+  for (size_t i = 0; i < blocks.size(); ++i)
+    EXPECT_EQ(describe(back[i]), describe(blocks[i])) << i;
 }
 
 TEST(DefWriteTest, FailedWriteStopsTheBlockAndNamesTheFile) {
@@ -282,7 +234,7 @@ TEST(DefWriteTest, FailedWriteStopsTheBlockAndNamesTheFile) {
   {
     OsFaults faults;
     faults.failNth(OsCall::kWriteStream, 2, EIO);
-    Written w = writeBlock(dir, b);
+    Written w = writeBlocks(dir, {b});
     EXPECT_TRUE(faults.fired());
     EXPECT_STATUS(w.status, CNET_WRITE, 4452);
     EXPECT_EQ(std::string(w.status.filename), dir.file("out.def"));
@@ -291,7 +243,7 @@ TEST(DefWriteTest, FailedWriteStopsTheBlockAndNamesTheFile) {
   }
   // A word that does not unnormalize into 192 bytes ends the block with the engine's status.
   Block tooLong{REL{CNET_CAT_SYMMETRIC, 1}, {member(std::string(193, 'a')), member("b")}, {}};
-  Written w = writeBlock(dir, tooLong);
+  Written w = writeBlocks(dir, {tooLong});
   EXPECT_GE(w.status.retcode, uint32_t{CNET_ENGINE_BASE});
   EXPECT_EQ(w.text, ":WORDS:SYNONYM\n");
 }

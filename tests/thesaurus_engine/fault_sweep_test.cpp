@@ -62,13 +62,7 @@ const std::vector<CallErrnos> kCalls = {
 // The dump of a dictionary, or "" when it cannot be dumped.
 std::string dumpOf(const TempDir& dir) {
   const std::string out = dir.file("check.dump");
-  CNETDEF def{};
-  def.kind = CNET_DEF_FILE;
-  def.path = out.c_str();
-  CNETEXEC quiet{};
-  quiet.flags = CNET_EXEC_REPLACE;
-  CNETSTATUS st = testsupport::clearStatus();
-  zolCNETdump("thes", dir.c_str(), nullptr, &def, &quiet, 0, &st);
+  const CNETSTATUS st = testsupport::dumpFile(dir.path(), "thes", out);
   std::string text = st.retcode == 0 ? testsupport::readFile(out) : std::string();
   std::remove(out.c_str());
   return text;
@@ -76,21 +70,14 @@ std::string dumpOf(const TempDir& dir) {
 
 // The answer to a lookup of "car", as text.
 std::string lookUpCar(const TempDir& dir, CNETSTATUS* st) {
-  CNETTERM term{};
-  term.length = 3;
-  std::memcpy(term.text, "car", 3);
-  term.weight = 100;
-  CNETCOND cond{};
-  cond.relations = CNET_REL_SYNONYM | CNET_REL_RELATED | CNET_REL_HIGHER | CNET_REL_LOWER;
-  cond.maxTerms = 8;
-  cond.maxDepth = 2;
-  CNETRESENT entries[8] = {};
-  CNETRESULT result{entries, 0};
-  *st = testsupport::clearStatus();
-  zolCNETrefer(nullptr, "thes", dir.c_str(), &term, &cond, 0, &result, st);
+  const testsupport::Answer a = testsupport::lookUp(
+      nullptr, dir.path(), "thes", "car",
+      testsupport::condOf(CNET_REL_SYNONYM | CNET_REL_RELATED | CNET_REL_HIGHER | CNET_REL_LOWER, 8,
+                          2));
+  *st = a.status;
   std::string s;
-  for (uint32_t i = 0; i < result.count; ++i)
-    s += std::string(entries[i].text, entries[i].length) + ';';
+  for (const CNETRESENT& e : a.entries)
+    s.append(e.text, e.length) += ';';
   return s;
 }
 

@@ -18,17 +18,6 @@ using testsupport::TempDir;
 
 const char kDefinition[] = ":WORDS:SYNONYM\ncar\nauto :80\n:WORDS:RELATED\nbike\ncycle\n";
 
-CNETSTATUS dump(const TempDir& dir, const std::string& output) {
-  CNETDEF def{};
-  def.kind = CNET_DEF_FILE;
-  def.path = output.c_str();
-  CNETEXEC quiet{};
-  quiet.flags = CNET_EXEC_REPLACE;
-  CNETSTATUS st = testsupport::clearStatus();
-  zolCNETdump("thes", dir.c_str(), nullptr, &def, &quiet, 0, &st);
-  return st;
-}
-
 TEST(FileSafety, PlantedLinksAreNeverFollowed) {
   // Every file the compiler creates: the work set, sorted work files, the pending word index and
   // the lock files; then the output of a dump.
@@ -60,7 +49,7 @@ TEST(FileSafety, PlantedLinksAreNeverFollowed) {
   const std::string victim = elsewhere.file("victim");
   testsupport::writeFile(victim, "victim");
   ASSERT_EQ(::symlink(victim.c_str(), dir.file("out.def").c_str()), 0);
-  EXPECT_STATUS(dump(dir, dir.file("out.def")), CNET_OPEN, 4450u);
+  EXPECT_STATUS(testsupport::dumpFile(dir.path(), "thes", dir.file("out.def")), CNET_OPEN, 4450u);
   EXPECT_EQ(testsupport::readFile(victim), "victim");
 }
 

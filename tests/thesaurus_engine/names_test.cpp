@@ -158,20 +158,11 @@ TEST(Names, AnEmptyPartOfTwoDirectoriesAndALongNameReachTheWordIndex) {
   const std::string name(240, 'n');
   ASSERT_OK(testsupport::compileText(dir.path(), name, ":WORDS:SYNONYM\ncar\nauto\n"));
   for (const std::string& dirs : {dir.path() + "\t", "\t" + dir.path()}) {
-    CNETTERM term{};
-    term.length = 3;
-    std::memcpy(term.text, "car", 3);
-    term.weight = 100;
-    CNETCOND cond{};
-    cond.relations = CNET_REL_SYNONYM;
-    cond.maxTerms = 4;
-    cond.maxDepth = 1;
-    CNETRESENT entries[4] = {};
-    CNETRESULT result{entries, 0};
+    testsupport::Answer a = testsupport::lookUp(nullptr, dirs, name, "car",
+                                                testsupport::condOf(CNET_REL_SYNONYM, 4, 1));
+    EXPECT_OK(a.status);
+    EXPECT_EQ(a.entries.size(), 1u);
     CNETSTATUS st = testsupport::clearStatus();
-    zolCNETrefer(nullptr, name.c_str(), dirs.c_str(), &term, &cond, 0, &result, &st);
-    EXPECT_OK(st);
-    EXPECT_EQ(result.count, 1u);
     CNETEXEC quiet{};
     zolCNETverify(name.c_str(), dirs.c_str(), &quiet, 0, 0, &st);
     EXPECT_OK(st);

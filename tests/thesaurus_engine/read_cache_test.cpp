@@ -23,22 +23,12 @@ const char* const kFiles[] = {"wdf", "wdv", "grf", "grv", "wix"};
 
 // The synonyms of "car" as "a,b,", or "#<retcode>" when the lookup failed.
 std::string synonymsOfCar(const std::string& dir, const char* name = "thes") {
-  CNETTERM term{};
-  std::memcpy(term.text, "car", 3);
-  term.length = 3;
-  term.weight = 100;
-  CNETCOND cond{};
-  cond.relations = CNET_REL_SYNONYM;
-  cond.maxTerms = 8;
-  cond.maxDepth = 1;
-  CNETRESENT entries[8] = {};
-  CNETRESULT result{entries, 0};
-  CNETSTATUS st = testsupport::clearStatus();
-  zolCNETrefer(nullptr, name, dir.c_str(), &term, &cond, 0, &result, &st);
-  if (st.retcode != 0) return testsupport::numbered("#", st.retcode);
+  const testsupport::Answer a =
+      testsupport::lookUp(nullptr, dir, name, "car", testsupport::condOf(CNET_REL_SYNONYM, 8, 1));
+  if (a.status.retcode != 0) return testsupport::numbered("#", a.status.retcode);
   std::string s;
-  for (uint32_t i = 0; i < result.count; ++i)
-    s += std::string(entries[i].text, entries[i].length) + ',';
+  for (const CNETRESENT& e : a.entries)
+    s.append(e.text, e.length) += ',';
   return s;
 }
 

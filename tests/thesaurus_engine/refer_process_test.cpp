@@ -41,28 +41,10 @@ std::string definition(int version) {
 
 // The answer of a lookup of "hub" as one string, or the status that ended it.
 std::string lookupHub(const std::string& dir, void** cell, uint32_t* retcode) {
-  CNETTERM term{};
-  std::memcpy(term.text, "hub", 3);
-  term.length = 3;
-  term.weight = 100;
-  CNETCOND cond{};
-  cond.relations = CNET_REL_SYNONYM | CNET_REL_RELATED;
-  cond.maxTerms = 100;
-  cond.maxDepth = 3;
-  cond.minStrength = 1;
-  std::vector<CNETRESENT> entries(cond.maxTerms);
-  CNETRESULT result{entries.data(), 0};
-  CNETSTATUS st = testsupport::clearStatus();
-  zolCNETrefer(cell, "thes", dir.c_str(), &term, &cond, 0, &result, &st);
-  *retcode = st.retcode;
-  std::string answer;
-  for (uint32_t i = 0; i < result.count; ++i) {
-    const CNETRESENT& e = entries[i];
-    answer += std::string(e.text, e.length) + " " + std::to_string(e.depth) + " " +
-              std::to_string(e.strength) + " " + std::to_string(e.relation.type) + " " +
-              std::to_string(e.parent) + "\n";
-  }
-  return answer;
+  const testsupport::Answer a = testsupport::lookUp(
+      cell, dir, "thes", "hub", testsupport::condOf(CNET_REL_SYNONYM | CNET_REL_RELATED, 100, 3));
+  *retcode = a.status.retcode;
+  return testsupport::describe(a.entries);
 }
 
 TEST(ReferProcesses, LookupsDuringRepeatedReplacement) {

@@ -13,24 +13,9 @@
 
 namespace {
 
+using testsupport::condOf;
 using testsupport::TempDir;
-
-CNETTERM termOf(const std::string& text) {
-  CNETTERM t{};
-  std::memcpy(t.text, text.data(), text.size());
-  t.length = static_cast<uint16_t>(text.size());
-  t.weight = 100;
-  return t;
-}
-
-CNETCOND condOf(uint8_t relations, uint32_t maxTerms, int32_t maxDepth, uint8_t minStrength = 1) {
-  CNETCOND c{};
-  c.relations = relations;
-  c.maxTerms = maxTerms;
-  c.maxDepth = maxDepth;
-  c.minStrength = minStrength;
-  return c;
-}
+using testsupport::termOf;
 
 // A dictionary in a fresh directory, and lookups on it that render each entry as
 // "text depth strength type.number parent".

@@ -78,68 +78,56 @@ TEST(Relation, DescriptorOfEveryFamily) {
 
 TEST(Relation, BitsAreNumberedFromOneMostSignificantFirst) {
   uint8_t set[32] = {};
-  cnetSetBit(set, 1);
-  EXPECT_EQ(set[0], 0x80);
-  cnetSetBit(set, 8);
-  EXPECT_EQ(set[0], 0x81);
-  cnetSetBit(set, 9);
-  EXPECT_EQ(set[1], 0x80);
-  cnetSetBit(set, 256);
-  EXPECT_EQ(set[31], 0x01);
-  EXPECT_NE(cnetCheckBit(set, 256), 0u);
-  EXPECT_EQ(cnetCheckBit(set, 255), 0u);
-  EXPECT_NE(cnetCheckBit(set, 9), 0u);
-  EXPECT_EQ(cnetCheckBit(set, 10), 0u);
+  for (uint32_t bit : {1u, 8u, 9u, 256u})
+    cnetSetBit(set, bit);
+  EXPECT_EQ(std::vector<int>({set[0], set[1], set[31]}), std::vector<int>({0x81, 0x80, 0x01}));
+  for (uint32_t bit = 0; bit <= 257; ++bit)
+    EXPECT_EQ(cnetCheckBit(set, bit) != 0, bit == 1 || bit == 8 || bit == 9 || bit == 256) << bit;
   // Out-of-range bit numbers touch nothing.
   uint8_t guard[34] = {};
   cnetSetBit(guard + 1, 0);
   cnetSetBit(guard + 1, 257);
-  for (uint8_t byte : guard)
-    EXPECT_EQ(byte, 0);
-  EXPECT_EQ(cnetCheckBit(set, 0), 0u);
+  EXPECT_EQ(cnetMemNonZero(guard, sizeof guard), nullptr);
 }
 
+// Which relations a filter made from flags, families and a list of numbered relations takes.
 TEST(Relation, FilterFromFlagsAndList) {
-  CNETSTATUS st = testsupport::clearStatus();
-  RELSET set;
-  cnetRelConvert(0, CNET_USER_SYMMETRIC, 0, nullptr, &set, &st);
-  EXPECT_OK(st);
-  EXPECT_NE(cnetRelSame(set, rel(3, 128)), 0u);
-  EXPECT_NE(cnetRelSame(set, rel(3, 255)), 0u);
-  EXPECT_EQ(cnetRelSame(set, rel(3, 2)), 0u);
-  EXPECT_EQ(cnetRelSame(set, rel(3, 127)), 0u);
-  EXPECT_EQ(cnetRelSame(set, rel(1, 128)), 0u);
-
-  cnetRelConvert(CNET_REL_HIGHER, 0, 0, nullptr, &set, &st);
-  EXPECT_NE(cnetRelSame(set, rel(1, 1)), 0u);
-  EXPECT_EQ(cnetRelSame(set, rel(2, 1)), 0u);
-
-  cnetRelConvert(CNET_REL_SYNONYM | CNET_REL_RELATED | CNET_REL_LOWER, CNET_USER_LOWER, 0, nullptr,
-                 &set, &st);
-  EXPECT_NE(cnetRelSame(set, rel(3, 1)), 0u);
-  EXPECT_NE(cnetRelSame(set, rel(3, 2)), 0u);
-  EXPECT_NE(cnetRelSame(set, rel(2, 1)), 0u);
-  EXPECT_NE(cnetRelSame(set, rel(2, 200)), 0u);
-  EXPECT_EQ(cnetRelSame(set, rel(1, 1)), 0u);
-  // Categories other than 1 and 3 are tested against the third set.
-  EXPECT_NE(cnetRelSame(set, rel(255, 1)), 0u);
-
-  // Single numbered relations, one per family.
   RELATION list[3] = {};
-  list[0].type = 5;
+  list[0].type = 5;  // single numbered relations, one per family
   list[0].number = 1;
   list[1].type = 6;
   list[1].number = 128;
   list[2].type = 7;
   list[2].number = 64;
-  cnetRelConvert(0, 0, 3, list, &set, &st);
-  EXPECT_OK(st);
-  EXPECT_NE(cnetRelSame(set, rel(3, 128)), 0u);
-  EXPECT_EQ(cnetRelSame(set, rel(3, 129)), 0u);
-  EXPECT_NE(cnetRelSame(set, rel(1, 255)), 0u);
-  EXPECT_EQ(cnetRelSame(set, rel(2, 255)), 0u);
-  EXPECT_NE(cnetRelSame(set, rel(2, 191)), 0u);
-  EXPECT_EQ(cnetRelSame(set, rel(3, 1)), 0u);
+  const struct {
+    uint8_t relations, families;
+    int32_t count;
+    std::vector<REL> in, out;
+  } cases[] = {
+      {0,
+       CNET_USER_SYMMETRIC,
+       0,
+       {rel(3, 128), rel(3, 255)},
+       {rel(3, 2), rel(3, 127), rel(1, 128)}},
+      {CNET_REL_HIGHER, 0, 0, {rel(1, 1)}, {rel(2, 1)}},
+      // Categories other than 1 and 3 are tested against the third set.
+      {CNET_REL_SYNONYM | CNET_REL_RELATED | CNET_REL_LOWER,
+       CNET_USER_LOWER,
+       0,
+       {rel(3, 1), rel(3, 2), rel(2, 1), rel(2, 200), rel(255, 1)},
+       {rel(1, 1)}},
+      {0, 0, 3, {rel(3, 128), rel(1, 255), rel(2, 191)}, {rel(3, 129), rel(2, 255), rel(3, 1)}},
+  };
+  for (const auto& c : cases) {
+    CNETSTATUS st = testsupport::clearStatus();
+    RELSET set;
+    cnetRelConvert(c.relations, c.families, c.count, list, &set, &st);
+    EXPECT_OK(st);
+    for (const REL& r : c.in)
+      EXPECT_NE(cnetRelSame(set, r), 0u) << int(r.category) << "," << int(r.id);
+    for (const REL& r : c.out)
+      EXPECT_EQ(cnetRelSame(set, r), 0u) << int(r.category) << "," << int(r.id);
+  }
 }
 
 TEST(Relation, BadListEntriesStopWithTheirLocation) {
@@ -182,26 +170,29 @@ TEST(Relation, EntriesSortByTargetRelationAndStrength) {
                              entry(2, 255, 0, 5), entry(9, 1, 1, 10),  entry(9, 3, 1, 20),
                              entry(9, 3, 1, 50)};
   ASSERT_EQ(v.size(), std::size(want));
-  for (size_t i = 0; i < v.size(); ++i) {
+  for (size_t i = 0; i < v.size(); ++i)
     EXPECT_EQ(cnetWdvRelCmp(&v[i], &want[i]), 0) << i;
-  }
   CNETRELENT a = entry(5, 3, 1, 50), b = entry(5, 3, 1, 51);
   EXPECT_LT(cnetWdvRelCmp(&a, &b), 0);
   EXPECT_GT(cnetWdvRelCmp(&b, &a), 0);
 }
 
 TEST(Relation, InconsistentHigherAndLowerTowardsOneTarget) {
-  CNETRELENT higher = entry(7, 1, 1, 100), lower = entry(7, 2, 130, 100);
-  EXPECT_EQ(cnetWdvRelInvalid(9, &higher, &lower), 1);
-  EXPECT_EQ(cnetWdvRelInvalid(9, &lower, &higher), -1);
-  EXPECT_EQ(cnetWdvRelInvalid(5, &higher, &lower), -1);
-  EXPECT_EQ(cnetWdvRelInvalid(5, &lower, &higher), 1);
-  CNETRELENT other = entry(8, 2, 1, 100);
-  EXPECT_EQ(cnetWdvRelInvalid(9, &higher, &other), 0);
-  CNETRELENT sym = entry(7, 3, 1, 100);
-  EXPECT_EQ(cnetWdvRelInvalid(9, &higher, &sym), 0);
-  CNETRELENT higher2 = entry(7, 1, 200, 100);
-  EXPECT_EQ(cnetWdvRelInvalid(9, &higher, &higher2), 0);
+  // Word 9 above target 7 and also below it, or word 5 likewise: which entry is wrong.
+  const CNETRELENT higher = entry(7, 1, 1, 100), lower = entry(7, 2, 130, 100);
+  const struct {
+    uint32_t word;
+    CNETRELENT a, b;
+    int verdict;
+  } cases[] = {{9, higher, lower, 1},
+               {9, lower, higher, -1},
+               {5, higher, lower, -1},
+               {5, lower, higher, 1},
+               {9, higher, entry(8, 2, 1, 100), 0},  // another target
+               {9, higher, entry(7, 3, 1, 100), 0},  // a symmetric relation
+               {9, higher, entry(7, 1, 200, 100), 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(cnetWdvRelInvalid(c.word, &c.a, &c.b), c.verdict) << (&c - cases);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 namespace {
 
 using testsupport::DictModel;
+using testsupport::dumpFile;
 using testsupport::TempDir;
 
 constexpr uint32_t kMaxTerms = 100;
@@ -30,60 +31,24 @@ constexpr size_t kWordStep = 4;
 constexpr size_t kWordStep = 1;
 #endif
 
-CNETSTATUS dumpTo(const TempDir& dir, const char* name, const std::string& path) {
-  CNETDEF output{};
-  output.kind = CNET_DEF_FILE;
-  output.path = path.c_str();
-  CNETEXEC exec{};
-  exec.flags = CNET_EXEC_REPLACE;
-  CNETSTATUS st = testsupport::clearStatus();
-  zolCNETdump(name, dir.c_str(), nullptr, &output, &exec, 0, &st);
-  return st;
-}
-
-// The related terms of one word: every relation, at most kMaxTerms.
-struct Answer {
-  CNETSTATUS status;
-  std::vector<CNETRESENT> entries;
-};
-
-Answer lookUp(void** cell, const TempDir& dir, const char* name, const std::string& word,
-              int32_t depth) {
-  CNETTERM term{};
-  term.length = static_cast<uint16_t>(word.size());
-  std::memcpy(term.text, word.data(), word.size());
-  term.weight = 100;
-  CNETCOND cond{};
-  cond.relations = CNET_REL_SYNONYM | CNET_REL_RELATED | CNET_REL_HIGHER | CNET_REL_LOWER;
-  cond.userFamilies = CNET_USER_SYMMETRIC | CNET_USER_HIGHER | CNET_USER_LOWER;
-  cond.maxTerms = kMaxTerms;
-  cond.maxDepth = depth;
-  cond.minStrength = 1;
-  Answer a{testsupport::clearStatus(), std::vector<CNETRESENT>(kMaxTerms)};
-  std::memset(a.entries.data(), 0, a.entries.size() * sizeof(CNETRESENT));
-  CNETRESULT result{a.entries.data(), 0};
-  zolCNETrefer(cell, name, dir.c_str(), &term, &cond, 0, &result, &a.status);
-  a.entries.resize(result.count);
-  return a;
-}
-
-// The fields of an answer that must agree, as text: the status, then per entry the text,
-// depth, strength, relation type and number, and parent.
+// The fields of the answer for one word (every relation, at most kMaxTerms) that must agree, as
+// text: the status, then per entry the text, depth, strength, relation type and number, and
+// parent; "!" for reserved bytes that are set.
 std::string describe(void** cell, const TempDir& dir, const char* name, const std::string& word,
                      int32_t depth) {
-  const Answer a = lookUp(cell, dir, name, word, depth);
-  std::string s = std::to_string(a.status.retcode) + "/" + std::to_string(a.status.termsOmitted);
-  for (const CNETRESENT& e : a.entries) {
-    s += " [" + std::string(e.text, e.length) + " " + std::to_string(e.depth) + " " +
-         std::to_string(e.strength) + " " + std::to_string(e.relation.type) + "." +
-         std::to_string(e.relation.number) + " " + std::to_string(e.parent) + "]";
-    if (cnetMemNonZero(e.relation.reserved, sizeof e.relation.reserved)) s += "!";
-  }
+  CNETCOND cond = testsupport::condOf(
+      CNET_REL_SYNONYM | CNET_REL_RELATED | CNET_REL_HIGHER | CNET_REL_LOWER, kMaxTerms, depth);
+  cond.userFamilies = CNET_USER_SYMMETRIC | CNET_USER_HIGHER | CNET_USER_LOWER;
+  const testsupport::Answer a = testsupport::lookUp(cell, dir.path(), name, word, cond);
+  std::string s = std::to_string(a.status.retcode) + "/" + std::to_string(a.status.termsOmitted) +
+                  ": " + testsupport::describe(a.entries, "; ");
+  for (const CNETRESENT& e : a.entries)
+    s += cnetMemNonZero(e.relation.reserved, sizeof e.relation.reserved) ? "!" : "";
   return s;
 }
 
 // The digest of a successful lookup without results.
-const size_t kEmptyDigest = std::hash<std::string>{}("0/0");
+const size_t kEmptyDigest = std::hash<std::string>{}("0/0: ");
 
 // The digest of every word's answer at depth 1 and of every deepStep-th word's answer at depth 3,
 // with one search context for all lookups.
@@ -137,9 +102,9 @@ TEST(RoundTrip, DumpOfTheDumpIsIdenticalAndLookupsAgree) {
 
   const std::string dump1 = dir.file("first.dump");
   const std::string dump2 = dir.file("second.dump");
-  ASSERT_OK(dumpTo(dir, "first", dump1));
+  ASSERT_OK(dumpFile(dir.path(), "first", dump1));
   ASSERT_OK(testsupport::compileFile(dir.path(), "second", dump1));
-  ASSERT_OK(dumpTo(dir, "second", dump2));
+  ASSERT_OK(dumpFile(dir.path(), "second", dump2));
   const std::string text1 = testsupport::readFile(dump1);
   ASSERT_GT(text1.size(), 100000u);
   // Compared as a whole, not with EXPECT_EQ, so a failure does not print megabytes.
@@ -226,13 +191,13 @@ TEST(RoundTrip, OddWordsCompileBackToTheSameDump) {
 
   const std::string dump1 = dir.file("first.dump");
   const std::string dump2 = dir.file("second.dump");
-  ASSERT_OK(dumpTo(dir, "first", dump1));
+  ASSERT_OK(dumpFile(dir.path(), "first", dump1));
   const std::string text1 = testsupport::readFile(dump1);
   // The cases that matter are there: a marker after a blank and a 64-byte word.
   EXPECT_NE(text1.find(" :york"), std::string::npos);
   EXPECT_NE(text1.find(std::string(20, 'w')), std::string::npos);
   ASSERT_OK(testsupport::compileFile(dir.path(), "second", dump1));
-  ASSERT_OK(dumpTo(dir, "second", dump2));
+  ASSERT_OK(dumpFile(dir.path(), "second", dump2));
   EXPECT_EQ(text1, testsupport::readFile(dump2));
 }
 

@@ -52,14 +52,16 @@ class TmpFiles : public ::testing::Test {
     cnetTmpClose(set_.get(), &st_);
     ASSERT_OK(st_);
   }
-  std::vector<Rec> readSorted() {
+  // Reads everything back, in sorted order or in input order.
+  std::vector<Rec> read(bool sorted) {
     std::vector<Rec> out;
-    cnetTmpOpen(set_.get(), 'S', &st_);
+    cnetTmpOpen(set_.get(), sorted ? 'S' : 'R', &st_);
     char text[CNET_WORD_MAX];
     for (;;) {
       Rec r{};
       uint32_t length = 0;
-      cnetTmpReadSorted(set_.get(), &r.serial, text, &length, &r.strength, &r.rel, &st_);
+      (sorted ? cnetTmpReadSorted : cnetTmpRead)(set_.get(), &r.serial, text, &length, &r.strength,
+                                                 &r.rel, &st_);
       if (length == 0 || st_.retcode != 0) break;
       r.text.assign(text, length);
       out.push_back(r);
@@ -67,21 +69,8 @@ class TmpFiles : public ::testing::Test {
     cnetTmpClose(set_.get(), &st_);
     return out;
   }
-  std::vector<Rec> readInput() {
-    std::vector<Rec> out;
-    cnetTmpOpen(set_.get(), 'R', &st_);
-    char text[CNET_WORD_MAX];
-    for (;;) {
-      Rec r{};
-      uint32_t length = 0;
-      cnetTmpRead(set_.get(), &r.serial, text, &length, &r.strength, &r.rel, &st_);
-      if (length == 0 || st_.retcode != 0) break;
-      r.text.assign(text, length);
-      out.push_back(r);
-    }
-    cnetTmpClose(set_.get(), &st_);
-    return out;
-  }
+  std::vector<Rec> readSorted() { return read(true); }
+  std::vector<Rec> readInput() { return read(false); }
   std::string file(const char* suffix) const { return dir_.file(std::string("thes.") + suffix); }
 
   TempDir dir_;

@@ -30,24 +30,15 @@ std::string digest(const std::string& bytes) {
   return text;
 }
 
-std::string replaceAll(const std::string& text, const std::string& from, const std::string& to) {
-  std::string out;
-  size_t at = 0;
-  for (size_t next = text.find(from); next != std::string::npos; next = text.find(from, at)) {
-    out.append(text, at, next - at).append(to);
-    at = next + from.size();
-  }
-  return out.append(text, at, std::string::npos);
-}
-
 // Compiles <dir>/<name>.def and digests everything it produced; the directory reads "<dir>".
 std::string compileDigests(const TempDir& dir, const std::string& name) {
   ToolResult r = runTool(THES_COMPILE, {"-v", "-f", dir.file(name + ".def"), "-ccsid", "1208",
                                         "-targetDirectory", dir.path()});
   EXPECT_EQ(r.exitCode, 0) << r.err.substr(0, 2000);
-  std::string out = "out " +
-                    digest(replaceAll(toolstest::withoutTimestamps(r.out), dir.path(), "<dir>")) +
-                    " err " + digest(replaceAll(r.err, dir.path(), "<dir>"));
+  std::string out =
+      "out " +
+      digest(toolstest::replaced(toolstest::withoutTimestamps(r.out), dir.path(), "<dir>")) +
+      " err " + digest(toolstest::replaced(r.err, dir.path(), "<dir>"));
   for (const char* ext : {"wdf", "wdv", "grf", "grv", "wix"}) {
     out += std::string(" ") + ext + " " + digest(testsupport::readFile(dir.file(name + "." + ext)));
   }

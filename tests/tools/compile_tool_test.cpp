@@ -111,23 +111,17 @@ TEST(CompileTool, ParameterErrorsUseTheMessageTableAndExit2) {
       << r.err;
 }
 
-TEST(CompileTool, VersionNamesToolAndLibrary) {
-  for (const char* opt : {"--version", "-version"}) {
-    ToolResult r = runTool(kCompile, {opt});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, std::string("thesaurus-compile ") + cnetVersion() + "\n");
-  }
-}
-
-TEST(CompileTool, HelpPrintsTheCompilerText) {
-  for (const char* opt : {"-h", "-help"}) {
-    ToolResult r = runTool(kCompile, {opt});
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(
-        r.out.rfind("Thesaurus Compiler\n\nCompile thesaurus:\n\n\t-f <definition file>\n", 0), 0u)
-        << r.out;
-    EXPECT_NE(r.out.find("\t-v verbose mode\n"), std::string::npos);
-  }
+// (Every tool's --help and --version are in cli_test.cpp.)
+TEST(CompileTool, HelpAndVersionTexts) {
+  ToolResult r = runTool(kCompile, {"-help"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.rfind("Thesaurus Compiler\n\nCompile thesaurus:\n\n\t-f <definition file>\n", 0),
+            0u)
+      << r.out;
+  EXPECT_NE(r.out.find("\t-v verbose mode\n"), std::string::npos);
+  r = runTool(kCompile, {"-version"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out, std::string("thesaurus-compile ") + cnetVersion() + "\n");
 }
 
 TEST(CompileTool, DefinitionErrorsExit8AndKeepTheOldDictionary) {
@@ -150,27 +144,21 @@ TEST(CompileTool, DefinitionErrorsExit8AndKeepTheOldDictionary) {
   EXPECT_EQ(testsupport::readFile(dir.file("d.wdv")), before);
 }
 
-TEST(CompileTool, WarningsGoToStandardErrorAndTheRestIsCompiled) {
-  TempDir dir;
-  writeFile(dir.file("w.def"),
-            ":WORDS\nlonely\n"                        // no relation: dropped with zolC703W
-            ":WORDS:SYNONYM\ncar\nauto\ncar :50\n");  // car repeated: zolC705W
-  ToolResult r = runTool(kCompile, {"-f", dir.file("w.def"), "-ccsid", "1208"});
-  ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.err.find("zolC703W: Warning: line 1:"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("zolC705W: Warning: line 4: Equivalent to the word in line 6."),
-            std::string::npos)
-      << r.err;
-  EXPECT_EQ(r.out, "");
-  EXPECT_TRUE(hasDictionary(dir, "w"));
-}
-
-TEST(CompileTool, QuietGivesOneLinePerWarningId) {
+TEST(CompileTool, WarningsGoToStandardErrorOrOneLinePerIdAndTheRestIsCompiled) {
   TempDir dir;
   writeFile(dir.file("w.def"),
             ":WORDS\nlonely\n:WORDS\nalone\n"         // two blocks without relation: zolC703W
             ":WORDS:SYNONYM\ncar\nauto\ncar :50\n");  // car repeated: zolC705W
-  ToolResult r = runTool(kCompile, {"-f", dir.file("w.def"), "-ccsid", "1208", "-q"});
+  ToolResult r = runTool(kCompile, {"-f", dir.file("w.def"), "-ccsid", "1208"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("zolC703W: Warning: line 3:"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("zolC705W: Warning: line 6: Equivalent to the word in line 8."),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(hasDictionary(dir, "w"));
+  // -q: one line per warning id.
+  r = runTool(kCompile, {"-f", dir.file("w.def"), "-ccsid", "1208", "-q"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err,
             "thesaurus-compile: zolC703W 2 times: a block without a relation, dropped\n"

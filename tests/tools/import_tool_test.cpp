@@ -12,6 +12,7 @@
 using testsupport::readFile;
 using testsupport::TempDir;
 using testsupport::writeFile;
+using toolstest::replaced;
 using toolstest::runTool;
 using toolstest::ToolResult;
 
@@ -25,13 +26,6 @@ const std::string kSource = THES_SOURCE_DIR;
 const std::string kExpected = THES_EXPECTED;
 const std::string kTurtle = kSource + "/samples/transport.ttl";
 const std::string kNTriples = kSource + "/samples/transport.nt";
-
-// text with every occurrence of from replaced by to.
-std::string replaced(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at))
-    text.replace(at, from.size(), to), at += to.size();
-  return text;
-}
 
 // text without its first line (the import's comment naming its source).
 std::string body(const std::string& text) {

@@ -16,7 +16,6 @@ using toolstest::ToolResult;
 namespace {
 
 const std::string kCompile = THES_COMPILE;
-const std::string kAdmin = THES_ADMIN;
 const std::string kLookup = THES_LOOKUP;
 const std::string kSample = THES_SAMPLE;
 const std::string kExpected = THES_EXPECTED;
@@ -254,27 +253,6 @@ TEST_F(LookupTool, FailuresAndUsageErrorsHaveTheirExitCodes) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out.rfind("Thesaurus Lookup\n\nLookup a thesaurus:\n", 0), 0u) << r.out;
   EXPECT_NE(r.out.find("-global global information on thesaurus content\n"), std::string::npos);
-}
-
-TEST_F(LookupTool, RecreatedDictionaryAnswersTheSameLookups) {
-  TempDir copy;
-  const std::string def = copy.file("vehicles.def");
-  ASSERT_EQ(runTool(kAdmin, {"-f", dict(), "-recreate", "-targetFile", def}).exitCode, 0);
-  ToolResult c = runTool(kCompile, {"-f", def, "-ccsid", "1208"});
-  ASSERT_EQ(c.exitCode, 0) << c.err;
-  for (const char* term : {"car", "bicycle", "engine", "vélo", "airliner", "diesel", "harbour"}) {
-    for (const char* format : {"text", "dot"}) {
-      std::vector<std::string> args = {"-term", term, "-maxTerms", "1000", "-format", format};
-      ToolResult a = lookup(args);
-      args.insert(args.begin(), {"-f", copy.file("vehicles")});
-      ToolResult b = runTool(kLookup, args);
-      ASSERT_EQ(a.exitCode, 0) << term << a.err;
-      EXPECT_FALSE(a.out.empty()) << term;
-      EXPECT_EQ(a.out, b.out) << term;
-    }
-  }
-  EXPECT_EQ(lookup({"-global"}).out,
-            runTool(kLookup, {"-f", copy.file("vehicles"), "-global"}).out);
 }
 
 }  // namespace

@@ -105,6 +105,12 @@ ToolResult runToolOnTerminal(const std::string& program, const std::vector<std::
   return r;
 }
 
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at))
+    text.replace(at, from.size(), to), at += to.size();
+  return text;
+}
+
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
   std::string::size_type start = 0;

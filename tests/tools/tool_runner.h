@@ -23,6 +23,9 @@ ToolResult runTool(const std::string& program, const std::vector<std::string>& a
 ToolResult runToolOnTerminal(const std::string& program, const std::vector<std::string>& args,
                              double* elapsedSeconds);
 
+// text with every occurrence of from replaced by to.
+std::string replaced(std::string text, const std::string& from, const std::string& to);
+
 // The lines of text, without their line ends.
 std::vector<std::string> lines(const std::string& text);
 

@@ -283,42 +283,6 @@ TEST_F(ApiLookup, TruncatedLookupsAndTopTerms) {
     EXPECT_EQ(e.depth, 0u) << e;
 }
 
-TEST_F(ApiLookup, IteratorsReadEveryEntryAfterTheirListIsDeleted) {
-  ASSERT_EQ(tykThesaurusLookupSetRelationTypes(handle_, 0xF0), 0);
-  ASSERT_EQ(tykThesaurusLookupSetDepth(handle_, 2), 0);
-  CNETCOND condition{};
-  condition.relations = 0xF0;
-  condition.userFamilies = 0x70;
-  condition.maxTerms = 100;
-  condition.maxDepth = 2;
-  std::vector<std::unique_ptr<TykClListABase::Iterator>> iterators;
-  std::vector<std::vector<Entry>> expected;
-  for (size_t i = 0; i < 10; ++i) {
-    const std::string& word = (*words_)[i * 3];
-    TykClThesOutputList* list = nullptr;
-    ASSERT_EQ(
-        tykThesaurusLookupPerform(handle_, &list, word.data(), static_cast<unsigned>(word.size())),
-        0);
-    iterators.emplace_back(list->getNewIterator());
-    iterators.emplace_back(list->getNewIterator());
-    iterators.back()->setToLast();
-    delete list;
-    expected.push_back(engine(dir_->path(), &word, condition).entries);
-  }
-  uint32_t count = 99;
-  bool complete = false;
-  EXPECT_EQ(tykThesaurusLookupObtainResultInformation(handle_, &count, &complete), 0);
-  EXPECT_EQ(count, 0u) << "the last list was deleted";
-  for (size_t i = 0; i < expected.size(); ++i) {
-    // The second iterator stands on the last entry of its deleted list.
-    TykClListABase::Iterator* last = iterators[2 * i + 1].get();
-    EXPECT_EQ(last->isValid(), !expected[i].empty());
-    EXPECT_EQ(readAll(iterators[2 * i].get()), expected[i]) << i;
-    iterators[2 * i].reset();
-    EXPECT_EQ(readAll(last), expected[i]) << i;
-  }
-}
-
 TEST_F(ApiLookup, TenThousandLookupsGoodAndFailing) {
   ASSERT_EQ(tykThesaurusLookupSetRelationTypes(handle_, 0xF0), 0);
   ASSERT_EQ(tykThesaurusLookupSetDepth(handle_, 1), 0);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common_services/cos_exception.h"
+#include "support/thrown.h"
 #include "trace_recorder.h"
 #include "tyk_common/tyk_error_info.h"
 #include "tyk_common/tyk_exception.h"
@@ -42,17 +43,16 @@ TEST(TykErrorInfo, ErrorsRunTheCallbackAndWarningsCountToTheThreshold) {
   }
   EXPECT_EQ(info.getNumberOfWarnings(), 2u);
   EXPECT_STREQ(info.getContext(), "Field or attribute name to be mapped: 'title'");
-  try {
+  // The third warning throws.
+  TykClException e = testsupport::thrownBy([&] {
     info.setError("source/tyk_common/tyk_map_abase:370", TYK_REASON_NAME_NOT_FOUND, TYK_RC_WARNING,
                   TYK_ACTION_ERROR);
-    FAIL() << "the third warning did not throw";
-  } catch (const TykClException& e) {
-    EXPECT_EQ(e.getReasonCode(), TYK_REASON_WARNING_THRESHOLD);
-    EXPECT_EQ(e.getReturnCode(), TYK_RC_ERROR);
-    EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_error_info:141");
-    EXPECT_EQ(e.getLine(), 141u);
-    EXPECT_STREQ(e.getContext(), "");
-  }
+  });
+  EXPECT_EQ(e.getReasonCode(), TYK_REASON_WARNING_THRESHOLD);
+  EXPECT_EQ(e.getReturnCode(), TYK_RC_ERROR);
+  EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_error_info:141");
+  EXPECT_EQ(e.getLine(), 141u);
+  EXPECT_STREQ(e.getContext(), "");
   EXPECT_EQ(calls.count, 4);
   EXPECT_EQ(info.getReturnCode(), TYK_RC_OK);
   EXPECT_EQ(info.getNumberOfWarnings(), 0u);

@@ -9,6 +9,7 @@
 
 #include "common_services/cos_memmgr.h"
 #include "support/temp_dir.h"
+#include "support/thrown.h"
 #include "tyk_common/tyk_error_info.h"
 #include "tyk_common/tyk_exception.h"
 #include "tyk_common/tyk_list.h"
@@ -218,23 +219,16 @@ TEST(TykReferenceCounting, LinksCountHoldersAndRefuseToWrap) {
     // 65,535 holders is the most a 16-bit count takes; one more is refused, not wrapped.
     std::vector<TykClRefCountLink<TykClThesOutput>> many(65533, a);
     EXPECT_EQ(store->getReferenceCount(), 65535);
-    try {
-      TykClRefCountLink<TykClThesOutput> overflow(store);
-      ADD_FAILURE() << "a 65,536th holder was counted";
-    } catch (const TykClException& e) {
-      EXPECT_EQ(e.getReasonCode(), TYK_REASON_INTERNAL);
-      EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_list:29");
-      EXPECT_STREQ(e.getContext(), "65535\n");
-    }
+    TykClException e =
+        testsupport::thrownBy([&] { TykClRefCountLink<TykClThesOutput> overflow(store); });
+    EXPECT_EQ(e.getReasonCode(), TYK_REASON_INTERNAL);
+    EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_list:29");
+    EXPECT_STREQ(e.getContext(), "65535\n");
     EXPECT_EQ(store->getReferenceCount(), 65535);
     // A link that could not take the new object keeps what it held.
-    try {
-      c.set(store);  // same object: nothing to count
-      TykClRefCountLink<TykClThesOutput> other;
-      other.set(store);
-      ADD_FAILURE() << "counted past the limit";
-    } catch (const TykClException&) {
-    }
+    c.set(store);  // same object: nothing to count
+    TykClRefCountLink<TykClThesOutput> other;
+    EXPECT_THROW(other.set(store), TykClException);
     EXPECT_EQ(c.get(), store);
     many.clear();
     EXPECT_EQ(store->getReferenceCount(), 2);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/thrown.h"
 #include "tyk_common/tyk_exception.h"
 #include "tyk_common/tyk_indexfile_mgr.h"
 #include "tyk_common/tyk_indexfilebase.h"
@@ -14,6 +15,7 @@
 using testsupport::fileExists;
 using testsupport::readFile;
 using testsupport::TempDir;
+using testsupport::thrownBy;
 using testsupport::writeFile;
 
 namespace {
@@ -77,16 +79,12 @@ TEST(TykMapArray, GrowsInFixedStepsCutAtTheMaximumAndThrows404WhenFull) {
     reserved.reserve(step.entries);
     EXPECT_EQ(reserved.getAllocated(), step.allocated) << step.entries;
   }
-  try {
-    array.createNewEntry("x", 1, entry);
-    FAIL() << "the 32768th entry was made";
-  } catch (const TykClException& e) {
-    EXPECT_EQ(e.getReasonCode(), TYK_REASON_MAP_FULL);
-    EXPECT_EQ(e.getReturnCode(), TYK_RC_ERROR);
-    EXPECT_EQ(e.getAction(), TYK_ACTION_ERROR);
-    EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_map_htab:152");
-    EXPECT_STREQ(e.getContext(), "");
-  }
+  TykClException e = thrownBy([&] { array.createNewEntry("x", 1, entry); });  // the 32768th
+  EXPECT_EQ(e.getReasonCode(), TYK_REASON_MAP_FULL);
+  EXPECT_EQ(e.getReturnCode(), TYK_RC_ERROR);
+  EXPECT_EQ(e.getAction(), TYK_ACTION_ERROR);
+  EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_map_htab:152");
+  EXPECT_STREQ(e.getContext(), "");
   EXPECT_EQ(array.getNextNumber(), 32768u);
   // Clearing keeps the storage and numbers from 1 again.
   array.clearArray();
@@ -183,14 +181,10 @@ TEST(TykIndexFileMgr, RegistersTenKeepsOrderAndStopsAtTheFirstException) {
   TykClIndexFileMgr manager;
   for (int i = 0; i < 10; ++i)
     manager.registerForNotify(*objects[i]);
-  try {
-    manager.registerForNotify(*objects[10]);
-    FAIL() << "an eleventh object was registered";
-  } catch (const TykClException& e) {
-    EXPECT_EQ(e.getReasonCode(), TYK_REASON_INTERNAL);
-    EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_indexfile_mgr:75");
-    EXPECT_STREQ(e.getContext(), "Context: Too many objects registered with index");
-  }
+  TykClException e = thrownBy([&] { manager.registerForNotify(*objects[10]); });  // an 11th
+  EXPECT_EQ(e.getReasonCode(), TYK_REASON_INTERNAL);
+  EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_indexfile_mgr:75");
+  EXPECT_STREQ(e.getContext(), "Context: Too many objects registered with index");
   EXPECT_EQ(manager.getNumberOfObjects(), 10u);
 
   // Deregistering the first and one never registered; the others keep their order, and the
@@ -255,25 +249,18 @@ TEST(TykIndexFileBase, FileOperationsFailWithTheirReasonOriginAndFileName) {
   for (const auto& c : cases) {
     writeFile(a, "A");
     writeFile(b, "B");
-    try {
-      (ops.*c.op)(CosClFilename(c.source.c_str()), CosClFilename(c.target.c_str()));
-      ADD_FAILURE() << "no failure, line " << c.line;
-    } catch (const TykClException& e) {
-      EXPECT_EQ(e.getReasonCode(), c.reason) << c.line;
-      EXPECT_EQ(e.getOrigin(), "source/tyk_common/tyk_indexfilebase:" + std::to_string(c.line));
-      EXPECT_EQ(e.getContext(), "File name: " + c.named) << c.line;
-    }
+    TykClException e = thrownBy(
+        [&] { (ops.*c.op)(CosClFilename(c.source.c_str()), CosClFilename(c.target.c_str())); });
+    EXPECT_EQ(e.getReasonCode(), c.reason) << c.line;
+    EXPECT_EQ(e.getOrigin(), "source/tyk_common/tyk_indexfilebase:" + std::to_string(c.line));
+    EXPECT_EQ(e.getContext(), "File name: " + c.named) << c.line;
     // Nothing was touched.
     EXPECT_EQ(readFile(a), "A") << c.line;
     EXPECT_EQ(readFile(b), "B") << c.line;
   }
-  try {
-    ops.indexFileDelete(CosClFilename(missing.c_str()));
-    ADD_FAILURE() << "a missing file was deleted";
-  } catch (const TykClException& e) {
-    EXPECT_EQ(e.getReasonCode(), TYK_REASON_FILE_REMOVE);
-    EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_indexfilebase:122");
-  }
+  TykClException gone = thrownBy([&] { ops.indexFileDelete(CosClFilename(missing.c_str())); });
+  EXPECT_EQ(gone.getReasonCode(), TYK_REASON_FILE_REMOVE);
+  EXPECT_STREQ(gone.getOrigin(), "source/tyk_common/tyk_indexfilebase:122");
 
   // The successful forms: replace takes the place of an existing file, move does not.
   ops.indexFileReplace(CosClFilename(a.c_str()), CosClFilename(b.c_str()));

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/normalization_model.h"
+#include "support/thrown.h"
 #include "tyk_common/tyk_exception.h"
 #include "tyk_common/tyk_normalization.h"
 
@@ -310,16 +311,12 @@ TEST(Normalization, ThaiNormalizesWordsButHasNoNormalizedLength) {
   Normalizer thai = make(kNone, false, false, kUtf8, kThai);
   EXPECT_EQ(run(*thai, u"แมวกินปลา", 32).out, u"แมว กิน ปลา");
   unsigned int byteLength = 0;
-  try {
-    thai->getNormalizedLength("a", byteLength);
-    FAIL() << "no exception";
-  } catch (const TykClException& e) {
-    EXPECT_EQ(e.getReturnCode(), TYK_RC_ERROR);
-    EXPECT_EQ(e.getReasonCode(), TYK_REASON_NOT_SUPPORTED);
-    EXPECT_EQ(e.getAction(), TYK_ACTION_ERROR);
-    EXPECT_STREQ(e.getContext(), "");
-    EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_normalization:1030");
-  }
+  TykClException e = testsupport::thrownBy([&] { thai->getNormalizedLength("a", byteLength); });
+  EXPECT_EQ(e.getReturnCode(), TYK_RC_ERROR);
+  EXPECT_EQ(e.getReasonCode(), TYK_REASON_NOT_SUPPORTED);
+  EXPECT_EQ(e.getAction(), TYK_ACTION_ERROR);
+  EXPECT_STREQ(e.getContext(), "");
+  EXPECT_STREQ(e.getOrigin(), "source/tyk_common/tyk_normalization:1030");
 }
 
 // ---- The table -----------------------------------------------------------------------------
