@@ -397,11 +397,6 @@ TEST(DictFiles, ComparatorsAndHelpers) {
   CNETGROUPENT x{4, 50, 0, {255, 0}}, y{4, 60, 0, {1, 0}}, z{3, 99, 0, {1, 0}};
   EXPECT_LT(cnetGRVcmp(&x, &y), 0);
   EXPECT_GT(cnetGRVcmp(&x, &z), 0);
-
-  char* dup = cnetStrNDup("abcdef", 3);
-  ASSERT_NE(dup, nullptr);
-  EXPECT_STREQ(dup, "abc");
-  std::free(dup);
 }
 
 }  // namespace

@@ -140,17 +140,6 @@ TEST(Names, EngineStatusEntersOnlyAClearStatus) {
   EXPECT_STREQ(f.filename2, "");
 }
 
-TEST(Names, MemNonZeroFindsTheFirstSetByte) {
-  uint8_t area[16] = {};
-  EXPECT_EQ(cnetMemNonZero(area, 16), nullptr);
-  EXPECT_EQ(cnetMemNonZero(area, 0), nullptr);
-  area[15] = 1;
-  EXPECT_EQ(cnetMemNonZero(area, 15), nullptr);
-  EXPECT_EQ(cnetMemNonZero(area, 16), area + 15);
-  area[3] = 9;
-  EXPECT_EQ(cnetMemNonZero(area, 16), area + 3);
-}
-
 // Two directories of which one part is empty (the root), and a name far longer than the word
 // index once allowed: every operation finds the dictionary's files and its word index.
 TEST(Names, AnEmptyPartOfTwoDirectoriesAndALongNameReachTheWordIndex) {
