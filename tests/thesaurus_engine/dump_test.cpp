@@ -232,23 +232,6 @@ TEST_F(Dump, EntryChecksInOrder) {
   EXPECT_STATUS(run("other", &good, &output_, &exec, 0), CNET_NOT_EXIST, 4272);
 }
 
-TEST_F(Dump, MissingDictionaryOrMarker) {
-  CNETSTATUS st = dump();
-  ASSERT_OK(st);
-  std::remove(path("lk3").c_str());
-  // Existing files without the existence marker: the read lock refuses.
-  st = dump();
-  EXPECT_EQ(st.retcode, uint32_t{CNET_NOT_EXIST});
-  EXPECT_EQ(std::string(st.filename), dir_.file("thes.lk3"));
-
-  TempDir empty;
-  CNETEXEC exec{};
-  exec.flags = CNET_EXEC_REPLACE;
-  st = testsupport::clearStatus();
-  zolCNETdump("thes", empty.c_str(), nullptr, &output_, &exec, 0, &st);
-  EXPECT_STATUS(st, CNET_NOT_EXIST, 4272);
-}
-
 TEST_F(Dump, DamagedDictionaryGivesAStatus) {
   const char* const exts[4] = {"wdf", "wdv", "grf", "grv"};
   std::string pristine[4];
