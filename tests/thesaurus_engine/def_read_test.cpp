@@ -477,15 +477,6 @@ TEST(DefReadTest, FileCallFailures) {
     cnetDefRead(&def, nullptr, &st);  // a closed reader keeps the first error
     EXPECT_STATUS(st, 510, 4450);
   }
-  {
-    OsFaults faults;
-    faults.failAlways(OsCall::kOpenStream, EACCES);
-    DEFCTL def{};
-    CNETSTATUS st{};
-    cnetDefOpen(&def, &source, kUtf8, "rb", &st);
-    EXPECT_STATUS(st, 510, 4450);
-    cnetDefClose(&def, &st);
-  }
   for (int nth : {1, 2, 3}) {
     SCOPED_TRACE(nth);
     OsFaults faults;

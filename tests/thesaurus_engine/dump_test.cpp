@@ -156,8 +156,6 @@ TEST_F(Dump, ExistingOutputNeedsReplace) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << "stops before the start line";
   EXPECT_STATUS(st, CNET_OUTPUT_EXISTS, 4279);
   EXPECT_EQ(std::string(st.filename), out_);
-  EXPECT_NE(testsupport::statusText(st).find("Output file " + out_ + " exists."),
-            std::string::npos);
   EXPECT_EQ(testsupport::readFile(out_), "old");
   EXPECT_STATUS(dump(nullptr, CNET_EXEC_PROGRESS), CNET_OUTPUT_EXISTS, 4279);
   EXPECT_OK(dump(nullptr, CNET_EXEC_REPLACE));
@@ -258,9 +256,6 @@ TEST_F(Dump, DamagedDictionaryGivesAStatus) {
        &roverTerm, 4233},
       // The word index knows one word more than the header: the last word's hit is beyond it.
       {"a word count one short", [&] { put32("wdf", 8, m_.wordCount - 1); }, &last, 4232},
-      {"group data cut short",
-       [&] { edit("grv", [](std::string* s) { s->resize(s->size() - 4); }); }, nullptr, 4383},
-      {"a group size that disagrees with its counts", [&] { put32("grf", 4, 9); }, nullptr, 4384},
       {"a bad magic", [&] { put32("wdf", 0, 0x434E4558); }, nullptr, 4313},
       {"more groups than the record file holds",
        [&] { edit("grf", [](std::string* s) { s->resize(s->size() - 10); }); }, nullptr, 4391},
