@@ -107,34 +107,6 @@ std::string toEbcdic(const std::string& ascii) {
   return out;
 }
 
-TEST(DefReadTest, ExampleBlockIsSortedWithMembersFirst) {
-  TempDir dir;
-  Outcome o = readAll(dir,
-                      "* cars\n"
-                      ":WORDS:SYNONYM\n"
-                      "car\n"
-                      "automobile  :80\n"
-                      ".HIGHER_THAN  sports car\n"
-                      ".RELATED_TO(5)  garage :40\n");
-  ASSERT_EQ(o.status.retcode, 0u);
-  ASSERT_EQ(o.blocks.size(), 1u);
-  const Block& b = o.blocks[0];
-  EXPECT_EQ(b.line, 2u);
-  EXPECT_TRUE(sameRel(b.rel, 3, 1));
-  ASSERT_EQ(texts(b.members), (std::vector<std::string>{"automobile", "car"}));
-  EXPECT_EQ(b.members[0].strength, 80);
-  EXPECT_EQ(b.members[0].line, 4u);
-  EXPECT_EQ(b.members[1].strength, 100);
-  EXPECT_EQ(b.members[1].line, 3u);
-  EXPECT_TRUE(sameRel(b.members[0].rel, 255, 0));
-  ASSERT_EQ(texts(b.relations), (std::vector<std::string>{"garage", "sports car"}));
-  EXPECT_TRUE(sameRel(b.relations[0].rel, 3, 132));
-  EXPECT_EQ(b.relations[0].strength, 40);
-  EXPECT_EQ(b.relations[0].line, 6u);
-  EXPECT_TRUE(sameRel(b.relations[1].rel, 1, 1));
-  EXPECT_EQ(o.warnings, "");
-}
-
 TEST(DefReadTest, EveryReasonCarriesItsLine) {
   struct Case {
     std::string content;
@@ -504,15 +476,6 @@ TEST(DefReadTest, FileCallFailures) {
     cnetDefClose(&def, nullptr);
     cnetDefRead(&def, nullptr, &st);  // a closed reader keeps the first error
     EXPECT_STATUS(st, 510, 4450);
-  }
-  {
-    OsFaults faults;
-    faults.failAlways(OsCall::kOpenStream, EACCES);
-    DEFCTL def{};
-    CNETSTATUS st{};
-    cnetDefOpen(&def, &source, kUtf8, "rb", &st);
-    EXPECT_STATUS(st, 510, 4450);
-    cnetDefClose(&def, &st);
   }
   for (int nth : {1, 2, 3}) {
     SCOPED_TRACE(nth);
