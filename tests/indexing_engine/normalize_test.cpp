@@ -93,7 +93,6 @@ TEST(Normalize, StaysWithinTheCapacityExactly) {
   };
   const Case cases[] = {
       {34, "ÀBCȺ"},
-      {34, "abc"},
       {8, std::string("\x8A") + "BC"},
       {1, encode(1, u"AＡア")},
       {11, encode(11, u"AＡ漢")},

@@ -24,11 +24,6 @@ TEST(TykMessageTable, HasSignatureCountAndTheTexts) {
     ASSERT_NE(table[i], nullptr) << i;
     EXPECT_EQ(std::strstr(table[i], "COS_MSGTAB"), nullptr) << i;
   }
-  // Texts not met elsewhere in the tests (the others are checked where they are used).
-  EXPECT_STREQ(table[1], "Context");
-  EXPECT_STREQ(table[24], "Name of Thesaurus definition file ");
-  EXPECT_STREQ(table[131], "Error in definition file %1 at line %2.\n.");
-  EXPECT_EQ(std::strlen(table[98]), 1062u);  // the long lookup usage text, tabs and all
   CosClMessageCatalog catalog("");
   EXPECT_NO_THROW(catalog.useStringTable(table, TYK_MESSAGE_COUNT));
 }

