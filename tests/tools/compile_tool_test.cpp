@@ -75,7 +75,6 @@ TEST(CompileTool, ParameterErrorsUseTheMessageTableAndExit2) {
   writeFile(longName, ":WORDS:SYNONYM\ncar\nautomobile\n");
   const Case cases[] = {
       {{"-ccsid", "1208"}, "Parameter error. \n\tNo definition file name specified.\n"},
-      {{"-f", "", "-ccsid", "1208"}, "Parameter error. \n\tNo definition file name specified.\n"},
       {{"-f", missing, "-ccsid", "1208"},
        "Parameter error: " + missing + "\n\tThe definition file does not exist.\n"},
       {{"-f", dir.path(), "-ccsid", "1208"},
@@ -109,19 +108,6 @@ TEST(CompileTool, ParameterErrorsUseTheMessageTableAndExit2) {
   EXPECT_NE(r.err.find("(-f <definition file>)\n(-ccsid <code page of definition file>)\n"),
             std::string::npos)
       << r.err;
-}
-
-// (Every tool's --help and --version are in cli_test.cpp.)
-TEST(CompileTool, HelpAndVersionTexts) {
-  ToolResult r = runTool(kCompile, {"-help"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out.rfind("Thesaurus Compiler\n\nCompile thesaurus:\n\n\t-f <definition file>\n", 0),
-            0u)
-      << r.out;
-  EXPECT_NE(r.out.find("\t-v verbose mode\n"), std::string::npos);
-  r = runTool(kCompile, {"-version"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out, std::string("thesaurus-compile ") + cnetVersion() + "\n");
 }
 
 TEST(CompileTool, DefinitionErrorsExit8AndKeepTheOldDictionary) {

@@ -248,11 +248,6 @@ TEST_F(LookupTool, FailuresAndUsageErrorsHaveTheirExitCodes) {
   r = runTool(kLookup, {"-term", "car"});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("(-f <thesaurus file>)\n"), std::string::npos) << r.err;
-
-  r = runTool(kLookup, {"-h"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out.rfind("Thesaurus Lookup\n\nLookup a thesaurus:\n", 0), 0u) << r.out;
-  EXPECT_NE(r.out.find("-global global information on thesaurus content\n"), std::string::npos);
 }
 
 }  // namespace
