@@ -32,28 +32,14 @@ Lines lines(const char* text) {
   return out;
 }
 
-// What the error information holds after a failure.
-struct Recorded {
-  TykEnReturnCode returnCode;
-  TykEnReasonCode reason;
-  TykEnErrorAction action;
-  std::string origin;
-  Lines context;
-};
-
-Recorded recorded(const TykClErrorInfo& info) {
-  return {info.getReturnCode(), info.getReasonCode(), info.getAction(),
-          info.getOrigin() ? info.getOrigin() : "", lines(info.getContext())};
-}
-
+// Checks what the error information holds after a failure.
 void checkRecorded(const TykClErrorInfo& info, TykEnReasonCode reason, const std::string& origin,
                    const Lines& context) {
-  Recorded r = recorded(info);
-  EXPECT_EQ(r.returnCode, TYK_RC_ERROR);
-  EXPECT_EQ(r.reason, reason);
-  EXPECT_EQ(r.action, TYK_ACTION_ERROR);
-  EXPECT_EQ(r.origin, origin);
-  EXPECT_EQ(r.context, context);
+  EXPECT_EQ(info.getReturnCode(), TYK_RC_ERROR);
+  EXPECT_EQ(info.getReasonCode(), reason);
+  EXPECT_EQ(info.getAction(), TYK_ACTION_ERROR);
+  EXPECT_EQ(std::string(info.getOrigin() ? info.getOrigin() : ""), origin);
+  EXPECT_EQ(lines(info.getContext()), context);
 }
 
 #define expectRecorded(...)     \
