@@ -46,10 +46,6 @@ TEST(CosConverter, DecodesUtf8AndRejectsMalformedSequences) {
 
 struct Recorder : CosClTraceInstance {
   Recorder() { setDataFunction(&Recorder::record, this); }
-  void dumpFunction(unsigned detail, unsigned id, unsigned type, const char* function) override {
-    events.push_back(std::to_string(detail) + "/" + std::to_string(id) + " " +
-                     std::to_string(type) + " " + function);
-  }
   static void record(void* context, unsigned detail, unsigned id, unsigned type,
                      const char* function, const char* item, const void* value, size_t size) {
     static_cast<Recorder*>(context)->events.push_back(
