@@ -8,19 +8,9 @@
 
 namespace {
 
-class SharedLibrary : public ::testing::Test {
- protected:
-  void SetUp() override {
-    handle_ = dlopen(THESAURUS_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(handle_, nullptr) << dlerror();
-  }
-  void TearDown() override {
-    if (handle_ != nullptr) dlclose(handle_);
-  }
-  void* handle_ = nullptr;
-};
-
-TEST_F(SharedLibrary, ExportsEveryEntryPointAndHidesInternals) {
+TEST(SharedLibrary, ExportsEveryEntryPointAndHidesInternals) {
+  void* const handle = dlopen(THESAURUS_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle, nullptr) << dlerror();
   const char* exported[] = {
       // The engine's operations.
       "zolCNETregist", "zolCNETrefer", "zolCNETrefer_Release", "zolCNETexpandSearchCond",
@@ -56,30 +46,19 @@ TEST_F(SharedLibrary, ExportsEveryEntryPointAndHidesInternals) {
       "tykThesaurusLookupObtainHighestTerms", "tykThesaurusLookupObtainProperties",
       "tykThesaurusLookupObtainResultInformation", "tykThesaurusEntryObtainData",
       // The Thai functions of the indexing engine.
-      "tykThaiCreateBreakIterator", "tykThaiProcessing", "tykThaiDestroyBreakIterator"};
-  for (const char* name : exported) {
-    EXPECT_NE(dlsym(handle_, name), nullptr) << name;
-  }
-  // Classes of the name maps, index files and normalizers, by their type information or
-  // constructors.
-  const char* classes[] = {"_ZTI13TykClMapABase",
-                           "_ZTI17TykClFieldNameMap",
-                           "_ZTI21TykClAttributeNameMap",
-                           "_ZTI17TykClIndexFileMgr",
-                           "_ZTI18TykClIndexFileBase",
-                           "_ZN13TykClMapArrayC1Ejj",
-                           "_ZN17TykClMapHashtableC1Ej",
-                           "_ZNK13TykStMapEntry7displayERSo",
-                           "_ZN18TykClIndexLocationC1EPKcS1_S1_",
-                           "_ZN18TykClNormalization23createDefaultNormalizerEv",
-                           "_ZN18TykClNormalization17destroyNormalizerEPS_",
-                           "_ZN23TykClNormalizationTableC1Ebb"};
-  for (const char* name : classes) {
-    EXPECT_NE(dlsym(handle_, name), nullptr) << name;
-  }
+      "tykThaiCreateBreakIterator", "tykThaiProcessing", "tykThaiDestroyBreakIterator",
+      // Classes of the name maps, index files and normalizers, by type information or constructor.
+      "_ZTI13TykClMapABase", "_ZTI17TykClFieldNameMap", "_ZTI21TykClAttributeNameMap",
+      "_ZTI17TykClIndexFileMgr", "_ZTI18TykClIndexFileBase", "_ZN13TykClMapArrayC1Ejj",
+      "_ZN17TykClMapHashtableC1Ej", "_ZNK13TykStMapEntry7displayERSo",
+      "_ZN18TykClIndexLocationC1EPKcS1_S1_", "_ZN18TykClNormalization23createDefaultNormalizerEv",
+      "_ZN18TykClNormalization17destroyNormalizerEPS_", "_ZN23TykClNormalizationTableC1Ebb"};
+  for (const char* name : exported)
+    EXPECT_NE(dlsym(handle, name), nullptr) << name;
   // Internal helpers stay inside the library.
-  EXPECT_EQ(dlsym(handle_, "_Z15cnetShortenNamePcPKc"), nullptr);
-  EXPECT_EQ(dlsym(handle_, "_Z6cnetOsv"), nullptr);
+  EXPECT_EQ(dlsym(handle, "_Z15cnetShortenNamePcPKc"), nullptr);
+  EXPECT_EQ(dlsym(handle, "_Z6cnetOsv"), nullptr);
+  dlclose(handle);
 }
 
 // The standard library's inline functions and their static data, instantiated in the library's

@@ -22,9 +22,7 @@ TEST(CosFilename, ComposesAndSplitsNames) {
   EXPECT_STREQ(split.getDirectory(), "/a/b.c");
   EXPECT_STREQ(split.getBaseName(), "name");
   EXPECT_STREQ(split.getExtension(), "ext");
-  EXPECT_STREQ(split.getFullName(), "/a/b.c/name.ext");
   EXPECT_STREQ(CosClFilenameABase("/a/b.c/noext").getExtension(), "");
-  EXPECT_STREQ(CosClFilenameABase("/root.x").getFullName(), "/root.x");
 
   CosClFilename name(CosClLocation("/idx"), "main", "an");
   name.setNewExtension("an$");

@@ -2,7 +2,6 @@
 // read to its end with a UTF-8 and an EBCDIC code page. Every read must end in success or in
 // one of the reader's own statuses, with every entry inside the text buffer and the members
 // before the relation entries.
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -11,18 +10,16 @@
 #include <filesystem>
 #include <string>
 
+#include "fuzz_support.h"
 #include "thesaurus_engine/cnet.h"
 
 namespace {
 
+using fuzzsupport::check;
+
 // The file the inputs go to, in a directory made once per process.
 const std::string& inputPath() {
-  static const std::string path = [] {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "def_reader_fuzz.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern + "/def.txt";
-  }();
+  static const std::string path = fuzzsupport::newDirectory("def_reader_fuzz") + "/def.txt";
   return path;
 }
 
@@ -37,13 +34,6 @@ bool knownStatus(const CNETSTATUS& st) {
       return true;
     default:
       return st.retcode > CNET_ENGINE_BASE;  // the normalizer's own statuses
-  }
-}
-
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "def_reader_fuzz: %s\n", what);
-    std::abort();
   }
 }
 

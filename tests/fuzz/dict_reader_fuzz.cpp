@@ -22,19 +22,17 @@
 //                                 compiler; part & 4 writes only the low byte of value
 //              7  group           id8, part8, offset8, value32: part & 1 picks the record or
 //                                 the entries; part & 4 as for words
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "cnet_os_cache.h"
+#include "fuzz_support.h"
 #include "thesaurus_engine/cnet.h"
 #include "zol_index_cache.h"
 
@@ -59,10 +57,10 @@ constexpr char kDefinition[] =
     ":WORDS\nsea\nocean\n.LOWER_THAN water\n.HIGHER_THAN(1) wave:100\n"
     ":WORDS:SYNONYM\nwheel\ntyre\n.RELATED_TO(64) road\n";
 
-void die(const char* what) {
-  std::fprintf(stderr, "dict_reader_fuzz: %s\n", what);
-  std::abort();
-}
+using fuzzsupport::check;
+using fuzzsupport::die;
+using fuzzsupport::readAll;
+using fuzzsupport::writeAll;
 
 uint32_t getBE32(const std::string& s, size_t at) {
   if (at + 4 > s.size()) return 0;
@@ -81,17 +79,6 @@ void putValue(std::string* s, size_t at, uint32_t value, bool lowByteOnly) {
   }
 }
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void writeAll(const std::string& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(content.data(), static_cast<std::streamsize>(content.size()));
-  if (!out) die("cannot write a dictionary file");
-}
-
 // A section of the pristine files: [offset, offset + size) of one file.
 struct Section {
   int file;
@@ -108,9 +95,7 @@ struct Dictionary {
   std::vector<Section> groups[2];  // record, entries, per group id
 
   Dictionary() {
-    std::string pattern = (fs::temp_directory_path() / "dict_reader_fuzz.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) die("mkdtemp failed");
-    dir = pattern;
+    dir = fuzzsupport::newDirectory("dict_reader_fuzz");
     const std::string def = dir + "/thes.def";
     writeAll(def, kDefinition);
     CNETDEF source{};
@@ -259,10 +244,6 @@ CNETTERM termOf(const char* text, uint8_t wildcard) {
   t.weight = 100;
   t.options[0] = wildcard;
   return t;
-}
-
-void check(bool ok, const char* what) {
-  if (!ok) die(what);
 }
 
 void lookUp(const Dictionary& d) {

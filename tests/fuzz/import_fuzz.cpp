@@ -4,7 +4,6 @@
 // dropped, as the writer promises; and SKOS read with a sort memory so small that every few
 // records make a run, merged two at a time over several levels, must give the same definition
 // and the same outcome as SKOS sorted in memory.
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include <string>
 
 #include "definition_writer.h"
+#include "fuzz_support.h"
 #include "import_report.h"
 #include "skos_reader.h"
 #include "synonym_reader.h"
@@ -20,33 +20,12 @@
 
 namespace {
 
+using fuzzsupport::check;
+
 // A directory made once per process, for the input, the definitions and the sorts' files.
 const std::string& workDirectory() {
-  static const std::string path = [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "import_fuzz.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    return pattern;
-  }();
+  static const std::string path = fuzzsupport::newDirectory("import_fuzz");
   return path;
-}
-
-void check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "import_fuzz: %s\n", what);
-    std::abort();
-  }
-}
-
-std::string readAll(const std::string& path) {
-  std::string text;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  check(f != nullptr, "cannot read a definition");
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-    text.append(buffer, n);
-  std::fclose(f);
-  return text;
 }
 
 // The definition a reader writes, with the writer's counts, read through the engine.
@@ -90,7 +69,7 @@ Outcome run(const std::string& name, Read read) {
   outcome.ok = read(&writer, &report);
   check(!writer.failed(), "writing the definition failed");
   check(std::fclose(out) == 0, "closing the definition failed");
-  outcome.definition = readAll(path);
+  outcome.definition = fuzzsupport::readAll(path);
   if (outcome.ok) checkDefinition(path, writer);
   return outcome;
 }
@@ -99,10 +78,7 @@ Outcome run(const std::string& name, Read read) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input = workDirectory() + "/input";
-  FILE* f = std::fopen(input.c_str(), "wb");
-  check(f != nullptr, "cannot write the input");
-  if (size > 0) check(std::fwrite(data, 1, size, f) == size, "cannot write the input");
-  std::fclose(f);
+  fuzzsupport::writeAll(input, std::string(reinterpret_cast<const char*>(data), size));
 
   run("synonyms", [&](thestool::DefinitionWriter* w, thestool::ImportReport* r) {
     FILE* in = std::fopen(input.c_str(), "rb");

@@ -5,18 +5,16 @@
 // file that loads must be written back by the next transaction end with the same bytes, apart
 // from the number fields, which become the record positions.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "common_services/cos_memmgr.h"
+#include "fuzz_support.h"
 #include "tyk_common/tyk_error_info.h"
 #include "tyk_common/tyk_exception.h"
 #include "tyk_common/tyk_map_names.h"
@@ -25,19 +23,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void die(const char* what) {
-  std::fprintf(stderr, "map_loader_fuzz: %s\n", what);
-  std::abort();
-}
+using fuzzsupport::die;
 
 // A directory for the map file and its shadow, removed at exit.
 struct Directory {
   std::string path;
-  Directory() {
-    std::string pattern = (fs::temp_directory_path() / "map_loader_fuzz.XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) die("mkdtemp failed");
-    path = pattern;
-  }
+  Directory() : path(fuzzsupport::newDirectory("map_loader_fuzz")) {}
   ~Directory() {
     std::error_code ec;
     fs::remove_all(path, ec);
@@ -71,21 +62,13 @@ std::string renumbered(std::string file) {
   return file;
 }
 
-std::string readAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Directory dir;
   const std::string input(reinterpret_cast<const char*>(data), size);
   const std::string mapFile = dir.path + "/idx.tf";
-  {
-    std::ofstream out(mapFile, std::ios::binary | std::ios::trunc);
-    out.write(input.data(), static_cast<std::streamsize>(input.size()));
-  }
+  fuzzsupport::writeAll(mapFile, input);
   TykClErrorInfo info;
   const TykClIndexLocation location("idx", dir.path.c_str(), dir.path.c_str());
   TykClFieldNameMap map(location, info);
@@ -110,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   if (loaded) {
     map.onIndexFileEndTransaction();
-    if (readAll(mapFile + "$") != renumbered(input)) die("a loaded file is not written back");
+    if (fuzzsupport::readAll(mapFile + "$") != renumbered(input))
+      die("a loaded file is not written back");
     map.onIndexFileRollbackTransaction();
   }
   return 0;

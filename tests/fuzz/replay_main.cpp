@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -24,9 +24,7 @@ int main(int argc, char** argv) {
     }
     std::sort(paths.begin(), paths.end());
     for (const auto& path : paths) {
-      std::ifstream in(path, std::ios::binary);
-      std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                              std::istreambuf_iterator<char>());
+      const std::string bytes = fuzzsupport::readAll(path);
       LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
       ++files;
     }

@@ -129,8 +129,6 @@ TEST_F(LookupTool, RelationSelectionFollowsOnlyTheChosenRelations) {
   r = lookup({"-term", "car", "-relType", "PT"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out, "  automobile [UF 90]\n");
-  r = lookup({"-term", "lorry", "-relType", "PT"});
-  EXPECT_EQ(r.out, "  truck [UF 90]\n");
 }
 
 TEST_F(LookupTool, LimitsOnDepthStrengthAndTermsHold) {
@@ -208,9 +206,6 @@ TEST_F(LookupTool, FailuresAndUsageErrorsHaveTheirExitCodes) {
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "thesaurus-lookup: 'zebra' is not in the dictionary\n");
 
-  r = lookup({"-term", "zz*", "-wildcard", "*"});
-  EXPECT_EQ(r.exitCode, 1) << r.err;
-
   r = runTool(kLookup, {"-f", dir_->file("none"), "-term", "car"});
   EXPECT_EQ(r.exitCode, 8);
   EXPECT_NE(r.err.find("Kernel return code: 543"), std::string::npos) << r.err;
@@ -248,11 +243,6 @@ TEST_F(LookupTool, FailuresAndUsageErrorsHaveTheirExitCodes) {
   r = runTool(kLookup, {"-term", "car"});
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_NE(r.err.find("(-f <thesaurus file>)\n"), std::string::npos) << r.err;
-
-  r = runTool(kLookup, {"-h"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out.rfind("Thesaurus Lookup\n\nLookup a thesaurus:\n", 0), 0u) << r.out;
-  EXPECT_NE(r.out.find("-global global information on thesaurus content\n"), std::string::npos);
 }
 
 }  // namespace

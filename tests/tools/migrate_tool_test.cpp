@@ -176,10 +176,6 @@ TEST(MigrateTool, ShowsAMapFileAndReportsBadInput) {
     EXPECT_EQ(r.exitCode, c.exitCode) << r.err;
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
   }
-  r = runTool(kMigrate, {"-h"});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.out.rfind("Usage: thesaurus-map-migrate -directory <index directory>", 0), 0u)
-      << r.out;
 }
 
 }  // namespace

@@ -32,28 +32,14 @@ Lines lines(const char* text) {
   return out;
 }
 
-// What the error information holds after a failure.
-struct Recorded {
-  TykEnReturnCode returnCode;
-  TykEnReasonCode reason;
-  TykEnErrorAction action;
-  std::string origin;
-  Lines context;
-};
-
-Recorded recorded(const TykClErrorInfo& info) {
-  return {info.getReturnCode(), info.getReasonCode(), info.getAction(),
-          info.getOrigin() ? info.getOrigin() : "", lines(info.getContext())};
-}
-
+// Checks what the error information holds after a failure.
 void checkRecorded(const TykClErrorInfo& info, TykEnReasonCode reason, const std::string& origin,
                    const Lines& context) {
-  Recorded r = recorded(info);
-  EXPECT_EQ(r.returnCode, TYK_RC_ERROR);
-  EXPECT_EQ(r.reason, reason);
-  EXPECT_EQ(r.action, TYK_ACTION_ERROR);
-  EXPECT_EQ(r.origin, origin);
-  EXPECT_EQ(r.context, context);
+  EXPECT_EQ(info.getReturnCode(), TYK_RC_ERROR);
+  EXPECT_EQ(info.getReasonCode(), reason);
+  EXPECT_EQ(info.getAction(), TYK_ACTION_ERROR);
+  EXPECT_EQ(std::string(info.getOrigin() ? info.getOrigin() : ""), origin);
+  EXPECT_EQ(lines(info.getContext()), context);
 }
 
 #define expectRecorded(...)     \
@@ -369,11 +355,7 @@ TEST_F(Api, EntryDataNeedsAnIteratorOnAnEntry) {
   ASSERT_EQ(tykThesaurusEntryObtainData(it.get(), text, &length, &strength, &depth, &type, &number),
             0);
   EXPECT_EQ(std::string(text, length), "auto");
-  EXPECT_EQ(text[length], 'x') << "no terminating zero";
-  EXPECT_EQ(strength, 80);
-  EXPECT_EQ(depth, 1);
-  EXPECT_EQ(type, CNET_RELTYPE_SYNONYM);
-  EXPECT_EQ(number, 0);
+  EXPECT_EQ(text[length], 'x') << "no terminating zero";  // the other fields: ApiLookup
   EXPECT_FALSE(it->setToNext(1));
   // Without somewhere to write, or off the entries, nothing is written or recorded.
   info_.resetReturnCode();

@@ -55,21 +55,13 @@ TEST(TykCcsid, MapsEverySupportedCcsidAndRejectsTheRest) {
   for (const auto& [ccsid, codePage] : table)
     EXPECT_EQ(map2ZOLCCSID(ccsid), codePage) << ccsid;
   for (uint16_t bad : {0, 1200, 13488, 1249, 1259, 37, 65535}) {
-    TykClException e = thrownBy([&] { map2ZOLCCSID(bad); });
-    EXPECT_EQ(e.getReturnCode(), TYK_RC_ERROR);
-    EXPECT_EQ(e.getReasonCode(), TYK_REASON_INVALID_CCSID);
-    EXPECT_EQ(e.getAction(), TYK_ACTION_ERROR);
-    EXPECT_EQ(std::string(e.getContext()), std::to_string(bad) + "\n");
-    EXPECT_STREQ(e.getOrigin(), "source/tyk_cnet/tyk_thesaurus:274");
-    EXPECT_EQ(e.getLine(), 274u);
+    // The flat API's creation test checks the whole record of a refused CCSID.
+    EXPECT_EQ(thrownBy([&] { map2ZOLCCSID(bad); }).getReasonCode(), TYK_REASON_INVALID_CCSID);
   }
 }
 
 TEST_F(Thesaurus, DefaultsAndNameLimits) {
   TykClThesaurus thesaurus("/some/dir", "thes", 1208, 25, context_);
-  EXPECT_EQ(thesaurus.getCondition().maxTerms, 25u);
-  EXPECT_EQ(thesaurus.getRelationCapacity(), 10u);
-  EXPECT_EQ(thesaurus.getTerm().weight, 100);
   EXPECT_EQ(thesaurus.getLastListCount(), 0u);  // no list yet
 
   // 260 characters fit (261 are refused: the flat API's creation tests give their reasons).
@@ -106,12 +98,7 @@ TEST_F(Thesaurus, RelationsAccumulateAndTheListGrows) {
     EXPECT_EQ(r.number, n * 5) << n;
   }
 
-  // Refused relations (the flat API's settings test gives their reasons) add nothing.
-  EXPECT_EQ(thrownBy([&] { thesaurus.addRelation(TYK_THES_SYNONYM, 5); }).getReasonCode(),
-            TYK_REASON_RELATION_TYPE);
-  EXPECT_EQ(thrownBy([&] { thesaurus.addRelation(TYK_THES_RELATED, 129); }).getReasonCode(),
-            TYK_REASON_RELATION_NUMBER);
-  EXPECT_EQ(thesaurus.getCondition().userCount, 25u);
+  // 128 is the highest number (the flat API's settings test refuses 129 and adds nothing).
   thesaurus.addRelation(TYK_THES_RELATED, 128);
   EXPECT_EQ(thesaurus.getCondition().userCount, 26u);
 
@@ -148,9 +135,7 @@ TEST_F(Thesaurus, TermLengthIsCheckedBeforeTheEngine) {
   EXPECT_EQ(other->getNumberOfElements(), 0u);
   EXPECT_EQ(thrownBy([&] { missing.process("short", 5, other.get()); }).getReasonCode(),
             TYK_REASON_NOT_EXISTING);
-  // No term text for a non-zero length, or no list, is a bad argument, not a crash.
-  EXPECT_EQ(thrownBy([&] { thesaurus.process(nullptr, 3, list.get()); }).getReasonCode(),
-            TYK_REASON_INVALID_PARAMETER);
+  // No list is a bad argument, not a crash (no term text: the flat API's lookup test).
   EXPECT_EQ(thrownBy([&] { thesaurus.process("short", 5, nullptr); }).getReasonCode(),
             TYK_REASON_INVALID_PARAMETER);
 }
