@@ -6,6 +6,7 @@
 
 #include "common_services/cos_codepage.h"
 #include "common_services/cos_memmgr.h"
+#include "common_services/cos_timing.h"
 #include "common_services/cos_trace.h"
 #include "support/temp_dir.h"
 
@@ -42,6 +43,17 @@ TEST(CosConverter, DecodesUtf8AndRejectsMalformedSequences) {
   EXPECT_EQ(CosClConverterABase::convertUtf8CharToUtf32("\xC0\x80"), 0xFFFDu);  // overlong
   EXPECT_EQ(CosClConverterABase::convertUtf8CharToUtf32("\xED\xA0\x80"), 0xFFFDu);  // surrogate
   EXPECT_EQ(CosClConverterABase::convertUtf8CharToUtf32("\x80"), 0xFFFDu);
+}
+
+TEST(CosTiming, InitStoppedMeasuresNothing) {
+  CosClTiming timing;
+  timing.start();
+  timing.stop();
+  timing.init(false);
+  EXPECT_FALSE(timing.isRunning());
+  EXPECT_EQ(timing.getElapsedMicroseconds(), 0u);
+  timing.init(true);
+  EXPECT_TRUE(timing.isRunning());
 }
 
 struct Recorder : CosClTraceInstance {
