@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cnet_os.h"
+#include "support/dict_model.h"
 #include "support/lock_holder.h"
 #include "support/os_faults.h"
 #include "support/temp_dir.h"
@@ -232,16 +233,7 @@ TEST_F(DictionaryLock, FailingCompileClearAndCompilesRaceWithoutOverlap) {
   testsupport::writeFile(good, text);
   testsupport::writeFile(bad, text + ":WORDS:SYNONYM\nbroken :0\ny\n");
   auto compile = [&](const std::string& path) {
-    CNETDEF def{};
-    def.kind = CNET_DEF_FILE;
-    def.path = path.c_str();
-    CNETCODE code{};
-    code.codePage = 34;
-    CNETEXEC exec{};
-    exec.flags = CNET_EXEC_REPLACE;
-    CNETSTATUS st = testsupport::clearStatus();
-    zolCNETregist(name_, dir_.c_str(), &def, &code, &exec, nullptr, &st);
-    return st.retcode;
+    return testsupport::compileFile(dir_.path(), name_, path).retcode;
   };
   auto clear = [&] {
     CNETSTATUS st = testsupport::clearStatus();
