@@ -130,7 +130,8 @@ THES_EXPORT void ZOLcreateIndexLast(ZOLINDEX* handle, ZOLSTATUS* status);
 
 /* Ends a build and frees the handle in every case: action 'G' commits (renames the pending file
  * over the live one; requires ZOLcreateIndexLast first), 'C' cancels (removes the pending
- * file). */
+ * file). The pending file is on disk before the commit; making the rename itself durable
+ * (syncing the directory) is left to the caller, which may do it after letting readers in. */
 THES_EXPORT void ZOLcreateIndexTerm(ZOLINDEX* handle, char action, ZOLSTATUS* status);
 
 /* ---- Search conditions -------------------------------------------------------------------- */

@@ -105,16 +105,7 @@ int removeFile(const std::string& path) {
 }
 
 int renameFile(const std::string& from, const std::string& to) {
-  if (::rename(from.c_str(), to.c_str()) != 0) return errno;
-  // Make the new name durable; a failure here does not undo the rename, so it is not reported.
-  size_t slash = to.rfind('/');
-  std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : to.substr(0, slash));
-  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    (void)::fsync(fd);
-    ::close(fd);
-  }
-  return 0;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 }
 
 uint32_t crc32Update(uint32_t crc, const uint8_t* data, size_t length) {

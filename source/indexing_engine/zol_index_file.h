@@ -102,7 +102,7 @@ int statFile(const std::string& path, FileId* id);
 // unlink(2): 0 or the errno (ENOENT included, for the caller to judge).
 int removeFile(const std::string& path);
 
-// rename(2) followed by a best-effort sync of the target's directory: 0 or the errno.
+// rename(2): 0 or the errno.
 int renameFile(const std::string& from, const std::string& to);
 
 // CRC-32 (IEEE 802.3, reflected, as zlib computes it) continued over more bytes; start with 0.

@@ -50,8 +50,8 @@ void cnetOpenForReading(CNETCTL* ctl, unsigned files, CNETSTATUS* status);
 // into place later is whole after a power cut; a failure is 512 with errcode 4363.
 void cnetSync(CNETCTL* ctl, CNETSTATUS* status);
 
-// Flushes the directories of a set's files to disk after they were renamed into them. A
-// failure does not undo the rename and is not reported.
+// Flushes the directories of a set's files and of its word index to disk after they were
+// renamed into them. A failure does not undo the rename and is not reported.
 void cnetSyncDirectories(const CNETCTL* ctl);
 
 // Gives every file of set `from` that exists a second name, the path of the same file in set

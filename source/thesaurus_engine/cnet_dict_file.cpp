@@ -215,15 +215,22 @@ void cnetSyncDirectories(const CNETCTL* ctl) {
     const char* slash = std::strrchr(path, '/');
     return slash == nullptr ? size_t{0} : static_cast<size_t>(slash - path);
   };
+  // The word index lives in the first directory, whatever holds the dictionary files.
+  char index[CNET_PATH_SIZE];
+  const bool indexed = cnetFormPath(index, sizeof index, ctl->directory, ctl->name, "wix");
+  const char* paths[CNET_FILES + 1];
+  for (int i = 0; i < CNET_FILES; ++i)
+    paths[i] = ctl->files[i].path;
+  paths[CNET_FILES] = indexed ? index : paths[0];
   const char* done = nullptr;
-  for (const CNETFILE& f : ctl->files) {
-    const size_t length = directoryLength(f.path);
+  for (const char* path : paths) {
+    const size_t length = directoryLength(path);
     if (done != nullptr && directoryLength(done) == length &&
-        std::strncmp(done, f.path, length) == 0) {
+        std::strncmp(done, path, length) == 0) {
       continue;
     }
-    (void)cnetOs()->syncDirectoryOf(f.path);
-    done = f.path;
+    (void)cnetOs()->syncDirectoryOf(path);
+    done = path;
   }
 }
 
@@ -329,7 +336,7 @@ THES_EXPORT int32_t XXrename(const char* from, const char* to) {
   for (int retry = 1; rc != 0 && (errno == EACCES || errno == EBUSY) && retry <= kRenameRetries;
        ++retry) {
     std::fprintf(stderr, "\n ZOL Warning!! renaming %s to %s ... (%d)", from, to, retry);
-    cnetOs()->sleepMs(10);
+    cnetOs()->sleepUs(10000);
     rc = cnetOs()->rename(from, to);
   }
   return rc;

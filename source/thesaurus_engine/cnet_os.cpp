@@ -98,8 +98,8 @@ int osRemove(const char* path) {
   return ::remove(path);
 }
 
-void osSleepMs(unsigned milliseconds) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+void osSleepUs(unsigned microseconds) {
+  std::this_thread::sleep_for(std::chrono::microseconds(microseconds));
 }
 
 int64_t osNow() {
@@ -258,7 +258,7 @@ long osReadAt(int fd, void* data, size_t size, uint64_t offset) {
 
 constexpr CnetOsTable kDefaults = {
     osOpenFile,        osCloseFile,   osWriteFile,    osLockFile,     osAccess,
-    osRename,          osRemove,      osSleepMs,      osNow,          osLocalTime,
+    osRename,          osRemove,      osSleepUs,      osNow,          osLocalTime,
     osOpenStream,      osCloseStream, osReadStream,   osWriteStream,  osSeekStream,
     osTellStream,      osStreamSize,  osReadStreamAt, osIsFileAt,     osSyncStream,
     osSyncDirectoryOf, osLink,        osIdentify,     osIdentifyOpen, osReadAt,

@@ -49,7 +49,7 @@ struct CnetOsTable {
   int (*access)(const char* path);                           // 0 when the path exists
   int (*rename)(const char* from, const char* to);           // 0 or -1
   int (*remove)(const char* path);                           // 0 or -1
-  void (*sleepMs)(unsigned milliseconds);                    //
+  void (*sleepUs)(unsigned microseconds);                    //
   int64_t (*now)();                                          // seconds since the epoch
   int (*localTime)(int64_t seconds, struct tm* out);         // 0 or -1
   // stdio open, close-on-exec. Modes that write never follow a symbolic link at the path

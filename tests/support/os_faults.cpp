@@ -15,7 +15,7 @@ struct Plan {
 
 std::array<Plan, static_cast<size_t>(OsCall::kCount)> gPlans;
 std::atomic<bool> gFired{false};
-std::atomic<long> gSleptMs{0};
+std::atomic<long> gSleptUs{0};
 
 // True when this use of call must fail; sets errno then.
 bool shouldFail(OsCall call) {
@@ -56,9 +56,9 @@ const CnetOsTable kInjecting = {
       return shouldFail(OsCall::kRename) ? -1 : real().rename(from, to);
     },
     [](const char* path) { return shouldFail(OsCall::kRemove) ? -1 : real().remove(path); },
-    [](unsigned ms) {
-      gSleptMs += ms;
-      real().sleepMs(ms);
+    [](unsigned us) {
+      gSleptUs += us;
+      real().sleepUs(us);
     },
     [] { return real().now(); },
     [](int64_t seconds, struct tm* out) { return real().localTime(seconds, out); },
@@ -119,7 +119,7 @@ OsFaults::OsFaults() {
     p.err = 0;
   }
   gFired = false;
-  gSleptMs = 0;
+  gSleptUs = 0;
   *cnetOs() = kInjecting;
 }
 
@@ -148,7 +148,7 @@ bool OsFaults::fired() const {
 }
 
 long OsFaults::sleptMs() const {
-  return gSleptMs;
+  return gSleptUs / 1000;
 }
 
 }  // namespace testsupport

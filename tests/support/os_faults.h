@@ -49,7 +49,7 @@ class OsFaults {
   int calls(OsCall call) const;
   // True when an armed fault has fired.
   bool fired() const;
-  // Milliseconds requested from sleepMs (sleeps still happen).
+  // Whole milliseconds requested from sleepUs (sleeps still happen).
   long sleptMs() const;
 };
 
