@@ -8,8 +8,13 @@
 // An exclusive hold is an open for reading and writing plus a non-blocking exclusive flock; a
 // shared hold is a read-only open plus a non-blocking shared flock. flock locks belong to the
 // open file description, so two holds in one process conflict exactly as two processes do.
-// Readers never wait; the update step waits up to 15 seconds, trying every 10 ms and counting
-// down once a second, and clearing waits up to 3 seconds in steps of one second.
+// Readers never wait; the update step waits up to 15 seconds, trying every 10 ms or sooner and
+// counting down once a second, and clearing waits up to 3 seconds in steps of one second.
+//
+// Readers are turned away from the moment the update step removes the marker, so it first
+// tries for a short while to take the access lock with the marker still in place, at an
+// instant when no reader is inside: readers are then turned away only for the renames, not
+// for the wait on readers that the machine happened to interrupt while they held the lock.
 //
 // A lock file that is deleted (clearing, a failed compilation) is deleted while it is still
 // held, and a hold counts only once the held descriptor is checked to be the file at the path.
@@ -38,6 +43,9 @@ constexpr unsigned kPollMs = 10;
 // long as one 10 ms poll would take, and every 10 ms after that.
 constexpr unsigned kShortPauseUs = 100;
 constexpr unsigned kShortPauses = kPollMs * 1000 / kShortPauseUs;
+// How long the update step tries for the access lock before it removes the marker: a small
+// part of a compilation that takes seconds, and readers are still answered meanwhile.
+constexpr unsigned kEarlyMs = 100;
 constexpr int kReopenAttempts = 50;
 constexpr int kUpdateBudgetMs = 15000;
 constexpr int kClearBudgetMs = 3000;
@@ -198,7 +206,32 @@ bool tryUpdate(Lock& lock) {
   return false;
 }
 
+// Tries to take the access lock while readers are still let in, then removes the marker.
+// Returns true when the update lock is settled (taken, or failed at the marker's removal);
+// false leaves the status clear and the lock to the wait that turns readers away first.
+bool lockUpdateEarly(Lock& lock) {
+  if (!lock.exists(kAccess) || !lock.exists(kMarker)) return false;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEarlyMs);
+  for (bool first = true; first || std::chrono::steady_clock::now() < end; first = false) {
+    if (!first) cnetOs()->sleepUs(kShortPauseUs);
+    const int err = lock.open(kAccess, true, kLocUpdateOpen);
+    if (err == 0) break;
+    cnetClearStatus(lock.status);
+    if (err != EWOULDBLOCK && err != EACCES) return false;
+  }
+  if (lock.handles[kAccess] < 0) return false;
+  if (!lock.removeMarker(kLocUpdateDelete)) {
+    CNETSTATUS* failure = lock.status;
+    CNETSTATUS scratch{};
+    lock.status = &scratch;
+    lock.close(kAccess, kLocUnlockUpdate);
+    lock.status = failure;
+  }
+  return true;
+}
+
 void lockUpdate(const CNETEXEC* exec, Lock& lock) {
+  if (lockUpdateEarly(lock)) return;
   if (!lock.removeMarker(kLocUpdateDelete)) return;
   // A failure to create the access lock is decided by the open attempts that follow.
   lock.createIfAbsent(kAccess, kLocUpdateCreate);

@@ -167,13 +167,23 @@ TEST_F(DictionaryLock, UpdateLockWaitsForAReaderThatFinishes) {
   LockState u;
   const auto start = Clock::now();
   std::thread updater([&] { lock(CNET_LOCK_UPDATE, u); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  // At first the update step tries for the lock with the marker in place: readers still come in.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  LockState early;
+  lock(CNET_LOCK_READ, early);
+  EXPECT_OK(early.status) << "readers are let in while the update step waits for a gap";
+  unlock(CNET_LOCK_READ, early);
+  // A reader that stays makes it remove the marker and wait: newcomers are turned away.
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  LockState late;
+  lock(CNET_LOCK_READ, late);
+  EXPECT_STATUS(late.status, 543u, 820u);
   unlock(CNET_LOCK_READ, r);
   updater.join();
   EXPECT_OK(u.status) << "the update step got the lock once the reader let go";
   // It tries again every few milliseconds, not once a second: readers are turned away (the
   // marker is gone) only for about as long as the last of them needs.
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(700));
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(900));
   unlock(CNET_LOCK_UPDATE, u);
 }
 
