@@ -7,12 +7,13 @@
 // replaced through it. Most text needs no call into ICU: a unit with a boundary before it
 // that stays as it is when normalized alone ("simple", decided once per form for every UTF-16
 // unit) is a step of its own with itself as result wherever the unit after it begins a step.
-// Such units are copied, through the table when there is one. The other steps of a stretch of
-// text are gathered into a small buffer, separated by an inert unit, and normalized in one
-// call (unorm_normalize); the separators in the result tell each step's result, so the table
-// can see it. A step too long for the buffer goes through unorm_next alone. The output is
-// written in input order, step by step; a step whose result does not fit into the room left is
-// not consumed.
+// Such units are copied, through the table when there is one. Without a table, the other
+// units go to ICU in windows of whole steps (unorm_normalize). With a table, each of their
+// steps' results has to be seen on its own: the steps of a stretch of text are gathered into a
+// small buffer, separated by an inert unit, and normalized in one call, and the separators in
+// the result tell each step's result. A step too long for the buffer, or one a window could
+// not hold, goes through unorm_next alone. The output is written in input order, step by step;
+// a step whose result does not fit into the room left is not consumed.
 //
 // unorm_next and unorm_normalize are deprecated in ICU; this file alone uses them.
 #include <unicode/uchar.h>
@@ -38,8 +39,14 @@ namespace {
 // units more than the room left (what lies beyond would not fit), and at most kScan.
 constexpr int32_t kLookahead = 16;
 constexpr int32_t kScan = 2048;
-// One call into ICU normalizes at most kBatchSteps steps, of kBatchUnits units with their
-// separators, into kBatchResult units.
+// Without a table, one call into ICU normalizes a window of at most kWindow units, which takes
+// in runs of simple units shorter than kGap; a window whose result does not fit is shortened
+// kWindowAttempts times at the most before its first step is taken alone.
+constexpr int32_t kWindow = 256;
+constexpr int32_t kGap = 16;
+constexpr int kWindowAttempts = 4;
+// With a table, one call into ICU normalizes at most kBatchSteps steps, of kBatchUnits units with
+// their separators, into kBatchResult units.
 constexpr int32_t kBatchSteps = 32;
 constexpr int32_t kBatchUnits = 256;
 constexpr int32_t kBatchResult = 1024;
@@ -90,21 +97,19 @@ void buildKinds(const UNormalizer2* n2, UnitKinds& kinds) {
   kinds.batches = unorm2_isInert(n2, kSeparator);
 }
 
-// The unit kinds of ICU's NFC or NFKC, made on first use.
-const UnitKinds& unitKinds(int32_t mode) {
-  static const UnitKinds* const nfc = [] {
-    static UnitKinds kinds;
-    UErrorCode error = U_ZERO_ERROR;
-    buildKinds(unorm2_getNFCInstance(&error), kinds);
-    return &kinds;
-  }();
-  static const UnitKinds* const nfkc = [] {
-    static UnitKinds kinds;
-    UErrorCode error = U_ZERO_ERROR;
-    buildKinds(unorm2_getNFKCInstance(&error), kinds);
-    return &kinds;
-  }();
-  return mode == UNORM_NFC ? *nfc : *nfkc;
+// The unit kinds of ICU's NFC or NFKC (n2, of the form of mode), made on first use: about a
+// millisecond once per process and form.
+const UnitKinds& unitKinds(int32_t mode, const UNormalizer2* n2) {
+  if (mode == UNORM_NFC) {
+    static UnitKinds nfc;
+    static const bool made = (buildKinds(n2, nfc), true);  // once, other threads wait
+    (void)made;
+    return nfc;
+  }
+  static UnitKinds nfkc;
+  static const bool made = (buildKinds(n2, nfkc), true);
+  (void)made;
+  return nfkc;
 }
 
 // Where the steps of unorm_next begin, in text[0, length).
@@ -124,6 +129,13 @@ class StepBoundaries {
     int32_t i = p;
     U16_NEXT(text_, i, length_, c);
     return unorm2_hasBoundaryBefore(n2_, c);
+  }
+
+  // The last step boundary from p back to floor (floor itself when there is none after it).
+  int32_t before(int32_t p, int32_t floor) const {
+    while (p > floor && !at(p))
+      --p;
+    return p;
   }
 
   // The end of the step that begins at p (p below the length).
@@ -203,6 +215,195 @@ bool normalizeBatch(UNormalizationMode mode, Batch& batch) {
   return step == batch.count && batch.resultStart[step] == n;
 }
 
+// One normalize call: the text, the output and how far both have got. Every round moves on
+// by whole steps, or ends the call because the next result does not fit.
+class Run {
+ public:
+  Run(const UNormalizer2* n2, int32_t mode, const TykClNormalizationTable* table, const UChar* text,
+      int32_t length, UChar* out, int32_t capacity)
+      : kinds_(unitKinds(mode, n2)),
+        steps_(n2, kinds_, text, length),
+        mode_(static_cast<UNormalizationMode>(mode)),
+        table_(table),
+        text_(text),
+        length_(length),
+        out_(out),
+        capacity_(capacity) {
+    uiter_setString(&iterator_, text, length);
+  }
+
+  // Normalizes until the text ends or a result does not fit.
+  void normalize() {
+    while (pos_ < length_ && written_ < capacity_) {
+      if (!(table_ == nullptr ? roundWithoutTable() : roundWithTable())) break;
+    }
+  }
+
+  int32_t consumed() const { return pos_; }
+  int32_t written() const { return written_; }
+
+ private:
+  // Where a round stops looking for steps to normalize.
+  int32_t lookahead() const {
+    const int32_t room = std::min(capacity_ - written_, kScan) + kLookahead;
+    return pos_ + std::min({length_ - pos_, kScan, room});
+  }
+
+  // Where the simple units from p to limit end as steps: at limit, unless the unit there
+  // belongs to the step of the unit before it.
+  int32_t simpleEnd(int32_t p, int32_t limit) const {
+    return limit == p || steps_.at(limit) ? limit : limit - 1;
+  }
+
+  // Where the step of the first unit that is not simple, at k (after pos_), begins.
+  int32_t stepStart(int32_t from, int32_t k) const { return k > from && !steps_.at(k) ? k - 1 : k; }
+
+  // Copies the simple units from pos_ to end, through the table when there is one; false when
+  // the room ends first.
+  bool copySimple(int32_t end) {
+    const int32_t room = capacity_ - written_;
+    if (table_ == nullptr) {
+      const int32_t n = std::min(end - pos_, room);
+      std::memcpy(out_ + written_, text_ + pos_, static_cast<size_t>(n) * sizeof(UChar));
+      written_ += n;
+      pos_ += n;
+    } else {
+      size_t used = 0;
+      written_ += static_cast<int32_t>(tyknorm::copyThroughTable(
+          *table_, reinterpret_cast<uint16_t*>(out_ + written_), static_cast<size_t>(room),
+          reinterpret_cast<const uint16_t*>(text_ + pos_), static_cast<size_t>(end - pos_), used));
+      pos_ += static_cast<int32_t>(used);
+    }
+    return pos_ == end;
+  }
+
+  // Takes the step of n units written at out_ + written_, through the table for a result of
+  // one unit; false when its table replacement does not fit.
+  bool take(int32_t n, int32_t next) {
+    if (table_ != nullptr && n == 1 &&
+        !replaceUnit(*table_, out_ + written_, capacity_ - written_, n))
+      return false;
+    written_ += n;
+    pos_ = next;
+    return true;
+  }
+
+  // The step at pos_ on its own through unorm_next; false when its result does not fit.
+  bool stepAlone() {
+    iterator_.move(&iterator_, pos_, UITER_ZERO);
+    UErrorCode error = U_ZERO_ERROR;
+    const int32_t room = capacity_ - written_;
+    const int32_t n =
+        unorm_next(&iterator_, out_ + written_, room, mode_, 0, true, nullptr, &error);
+    const int32_t next = iterator_.getIndex(&iterator_, UITER_CURRENT);
+    // A result that does not fit, a failure or no progress leaves the step unconsumed.
+    if (n > room || (U_FAILURE(error) && error != U_BUFFER_OVERFLOW_ERROR) || next <= pos_)
+      return false;
+    return take(n, next);
+  }
+
+  // Without a table: the simple units up to the next unit that is not simple, then a window
+  // from its step on, over the units that are not simple and the short runs of simple units
+  // between them, normalized in one call; a window whose result does not fit is shortened.
+  bool roundWithoutTable() {
+    const int32_t limit = lookahead();
+    const int32_t k = findComplex(kinds_, text_, pos_, limit);
+    if (k == limit) return copySimple(simpleEnd(pos_, limit));
+    const int32_t start = stepStart(pos_, k);
+    if (!copySimple(start)) return false;
+    const int32_t windowLimit = start + std::min({length_ - start, kWindow, capacity_ - written_});
+    int32_t end = k;
+    for (;;) {
+      while (end < windowLimit && !kinds_.simple(text_[end]))
+        ++end;
+      const int32_t gapLimit = std::min(end + kGap, windowLimit);
+      const int32_t next = end < windowLimit ? findComplex(kinds_, text_, end, gapLimit) : end;
+      if (next == gapLimit || next == end) break;
+      end = next;
+    }
+    for (int attempt = 0; attempt < kWindowAttempts; ++attempt) {
+      end = steps_.before(end, start);
+      if (end == start) break;
+      const int32_t room = capacity_ - written_;
+      UErrorCode error = U_ZERO_ERROR;
+      const int32_t n =
+          unorm_normalize(text_ + start, end - start, mode_, 0, out_ + written_, room, &error);
+      if (n <= room && U_SUCCESS(error)) {
+        written_ += n;
+        pos_ = end;
+        return true;
+      }
+      if (n <= room) break;
+      end = std::max(start, end - (n - room));
+    }
+    return stepAlone();
+  }
+
+  // With a table: the steps from pos_ on that are not simple, as many as a batch takes,
+  // normalized together; then the simple units before each step, through the table, and the
+  // step's result, the table replacing a result of one unit. A step too long for a batch ends
+  // the batch and goes alone.
+  bool roundWithTable() {
+    const int32_t limit = lookahead();
+    int32_t planEnd = pos_;
+    bool single = false;
+    batch_.count = 0;
+    batch_.sourceLength = 0;
+    while (batch_.count < kBatchSteps && planEnd < limit) {
+      const int32_t k = findComplex(kinds_, text_, planEnd, limit);
+      if (k == limit) {
+        planEnd = simpleEnd(planEnd, limit);
+        break;
+      }
+      const int32_t start = stepStart(planEnd, k);
+      const int32_t end = steps_.after(start);
+      const int32_t i = batch_.count;
+      if (!kinds_.batches || end - start >= kBatchUnits - batch_.sourceLength ||
+          text_[start] == kSeparator) {
+        single = i == 0;
+        planEnd = start;
+        break;
+      }
+      batch_.start[i] = start;
+      batch_.end[i] = end;
+      batch_.count = i + 1;
+      std::memcpy(batch_.source + batch_.sourceLength, text_ + start,
+                  static_cast<size_t>(end - start) * sizeof(UChar));
+      batch_.sourceLength += end - start;
+      batch_.source[batch_.sourceLength++] = kSeparator;
+      planEnd = end;
+    }
+    if (batch_.count != 0 && !normalizeBatch(mode_, batch_)) {
+      single = true;  // one step at a time instead
+      planEnd = batch_.start[0];
+      batch_.count = 0;
+    }
+    for (int32_t j = 0; j < batch_.count; ++j) {
+      if (!copySimple(batch_.start[j])) return false;
+      const int32_t n = batch_.resultStart[j + 1] - batch_.resultStart[j] - 1;
+      if (n > capacity_ - written_) return false;
+      std::memcpy(out_ + written_, batch_.result + batch_.resultStart[j],
+                  static_cast<size_t>(n) * sizeof(UChar));
+      if (!take(n, batch_.end[j])) return false;
+    }
+    if (!copySimple(planEnd)) return false;
+    return !single || stepAlone();
+  }
+
+  const UnitKinds& kinds_;
+  const StepBoundaries steps_;
+  const UNormalizationMode mode_;
+  const TykClNormalizationTable* const table_;  // null for none
+  const UChar* const text_;
+  const int32_t length_;
+  UChar* const out_;
+  const int32_t capacity_;
+  UCharIterator iterator_;
+  int32_t pos_ = 0;      // text units consumed
+  int32_t written_ = 0;  // output units written
+  Batch batch_;
+};
+
 }  // namespace
 
 TykClNormalizationUnicode::TykClNormalizationUnicode(TykEnUnicodeNormalization form)
@@ -236,112 +437,13 @@ unsigned int TykClNormalizationUnicode::normalizeWith(const TykClNormalizationTa
                                                       const uint16_t* in, unsigned int& inCount) {
   const int32_t length = clampToInt32(inCount);
   const unsigned int beyond = inCount - static_cast<unsigned int>(length);
-  const auto* text = reinterpret_cast<const UChar*>(in);
-  UCharIterator iterator;
-  uiter_setString(&iterator, text, length);
-  if (!iterator.hasNext(&iterator) || outCapacity == 0) return 0;
-  const int32_t capacity = clampToInt32(outCapacity);
-  auto* dest = reinterpret_cast<UChar*>(out);
-  const UNormalizer2* n2 = iv_pNormalizer2;
-
-  if (n2 == nullptr) return copyText(out, outCapacity, in, inCount);  // no form
-  const UnitKinds& kinds = unitKinds(iv_lMode);
-  const StepBoundaries steps(n2, kinds, text, length);
-  const auto mode = static_cast<UNormalizationMode>(iv_lMode);
-  Batch batch;
-  int32_t written = 0;
-  int32_t pos = 0;
-  bool full = false;
-  while (!full && pos < length && written < capacity) {
-    // The steps from pos on that are not simple, as many as a batch takes, up to planEnd;
-    // a step too long for a batch ends the plan and is taken alone (single).
-    const int32_t room = capacity - written;
-    const int32_t limit = pos + std::min({length - pos, kScan, std::min(room, kScan) + kLookahead});
-    int32_t planEnd = pos;
-    bool single = false;
-    batch.count = 0;
-    batch.sourceLength = 0;
-    while (batch.count < kBatchSteps && planEnd < limit) {
-      const int32_t k = findComplex(kinds, text, planEnd, limit);
-      if (k == limit) {
-        // The simple units up to the limit, but for the last one when the unit after it
-        // belongs to its step.
-        planEnd = limit == planEnd || steps.at(limit) ? limit : limit - 1;
-        break;
-      }
-      const int32_t start = k > planEnd && !steps.at(k) ? k - 1 : k;
-      const int32_t end = steps.after(start);
-      const int32_t i = batch.count;
-      if (!kinds.batches || end - start >= kBatchUnits - batch.sourceLength ||
-          text[start] == kSeparator) {
-        single = i == 0;
-        planEnd = start;
-        break;
-      }
-      batch.start[i] = start;
-      batch.end[i] = end;
-      batch.count = i + 1;
-      std::memcpy(batch.source + batch.sourceLength, text + start,
-                  static_cast<size_t>(end - start) * sizeof(UChar));
-      batch.sourceLength += end - start;
-      batch.source[batch.sourceLength++] = kSeparator;
-      planEnd = end;
-    }
-    if (batch.count != 0 && !normalizeBatch(mode, batch)) {
-      // Taken one step at a time instead.
-      single = true;
-      planEnd = batch.start[0];
-      batch.count = 0;
-    }
-
-    // The output in input order: the simple units before each step, copied or through the
-    // table, then the step's result.
-    for (int32_t j = 0; j <= batch.count && !full; ++j) {
-      const int32_t gapEnd = j < batch.count ? batch.start[j] : planEnd;
-      const int32_t left = capacity - written;
-      if (table == nullptr) {
-        const int32_t n = std::min(gapEnd - pos, left);
-        std::memcpy(dest + written, text + pos, static_cast<size_t>(n) * sizeof(UChar));
-        written += n;
-        pos += n;
-      } else {
-        size_t consumed = 0;
-        written += static_cast<int32_t>(
-            tyknorm::copyThroughTable(*table, out + written, static_cast<size_t>(left), in + pos,
-                                      static_cast<size_t>(gapEnd - pos), consumed));
-        pos += static_cast<int32_t>(consumed);
-      }
-      full = pos < gapEnd;
-      if (full || j == batch.count) break;
-      int32_t n = batch.resultStart[j + 1] - batch.resultStart[j] - 1;
-      full = n > capacity - written;
-      if (full) break;
-      std::memcpy(dest + written, batch.result + batch.resultStart[j],
-                  static_cast<size_t>(n) * sizeof(UChar));
-      if (table != nullptr && n == 1) {
-        full = !replaceUnit(*table, dest + written, capacity - written, n);
-        if (full) break;
-      }
-      written += n;
-      pos = batch.end[j];
-    }
-    if (full || !single) continue;
-
-    // A step on its own through ICU.
-    iterator.move(&iterator, pos, UITER_ZERO);
-    UErrorCode error = U_ZERO_ERROR;
-    const int32_t left = capacity - written;
-    int32_t n = unorm_next(&iterator, dest + written, left, mode, 0, true, nullptr, &error);
-    const int32_t next = iterator.getIndex(&iterator, UITER_CURRENT);
-    // A result that does not fit, a failure or no progress leaves the step unconsumed.
-    full = n > left || (U_FAILURE(error) && error != U_BUFFER_OVERFLOW_ERROR) || next <= pos;
-    if (!full && table != nullptr && n == 1) full = !replaceUnit(*table, dest + written, left, n);
-    if (full) break;
-    written += n;
-    pos = next;
-  }
-  inCount = static_cast<unsigned int>(length - pos) + beyond;
-  return static_cast<unsigned int>(written);
+  if (length == 0 || outCapacity == 0) return 0;
+  if (iv_pNormalizer2 == nullptr) return copyText(out, outCapacity, in, inCount);  // no form
+  Run run(iv_pNormalizer2, iv_lMode, table, reinterpret_cast<const UChar*>(in), length,
+          reinterpret_cast<UChar*>(out), clampToInt32(outCapacity));
+  run.normalize();
+  inCount = static_cast<unsigned int>(length - run.consumed()) + beyond;
+  return static_cast<unsigned int>(run.written());
 }
 
 unsigned int TykClNormalizationUnicode::normalizedLengthWith(const TykClNormalizationTable* table,
