@@ -66,29 +66,11 @@ TykClNormalizationTableBased::~TykClNormalizationTableBased() {
 
 unsigned int TykClNormalizationTableBased::normalize(uint16_t* out, unsigned int outCapacity,
                                                      const uint16_t* in, unsigned int& inCount) {
-  const unsigned int n = inCount;
-  unsigned int i = 0;
-  unsigned int written = 0;
-  while (i < n && written < outCapacity) {
-    // The units up to the next one in the table are copied as they are.
-    const unsigned int room = outCapacity - written;
-    const unsigned int run = static_cast<unsigned int>(
-        tyknorm::copyUntilTableUnit(out + written, in + i, n - i < room ? n - i : room));
-    written += run;
-    i += run;
-    if (i == n || written == outCapacity) break;
-    const TykStNormalizationRow& row = *iv_pclTable->findRow(in[i]);
-    if (row.usSecond != 0) {
-      if (outCapacity - written < 2) break;  // the pair does not fit: leave the unit
-      out[written++] = row.usFirst;
-      out[written++] = row.usSecond;
-    } else {
-      out[written++] = row.usFirst;
-    }
-    ++i;
-  }
-  inCount = n - i;
-  return written;
+  size_t consumed = 0;
+  const size_t written =
+      tyknorm::copyThroughTable(*iv_pclTable, out, outCapacity, in, inCount, consumed);
+  inCount -= static_cast<unsigned int>(consumed);
+  return static_cast<unsigned int>(written);
 }
 
 unsigned int TykClNormalizationTableBased::getNormalizedLength(const char* utf8,

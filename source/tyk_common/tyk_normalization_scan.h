@@ -1,6 +1,7 @@
 // Scans of UTF-16 text for units of the normalization table (U+00C0 to U+0233), eight units at
-// a time where SSE2 is there. Most text has few such units, so the normalizers that use the
-// table copy the runs between them in blocks. Internal to the library.
+// a time where SSE2 is there, and the copy of text through the table. Most text has few such
+// units, so the normalizers that use the table copy the runs between them in blocks. Internal
+// to the library.
 #ifndef TYK_COMMON_TYK_NORMALIZATION_SCAN_H
 #define TYK_COMMON_TYK_NORMALIZATION_SCAN_H
 
@@ -63,6 +64,36 @@ inline size_t findTableUnit(const uint16_t* in, size_t count) {
     if (inTable(in[i])) return i;
   }
   return count;
+}
+
+// Copies in[0, count) to out through the table while there is room: a unit of the table is
+// replaced by its row's first unit and, when the row has one, its second; other units are
+// copied. A pair that does not fit into the room left stops the copy before its unit.
+// Returns the units written; consumed gets the number of input units used.
+inline size_t copyThroughTable(const TykClNormalizationTable& table, uint16_t* out, size_t room,
+                               const uint16_t* in, size_t count, size_t& consumed) {
+  size_t i = 0;
+  size_t written = 0;
+  while (i < count && written < room) {
+    // The units up to the next one in the table are copied as they are.
+    const size_t left = room - written;
+    const size_t run =
+        copyUntilTableUnit(out + written, in + i, count - i < left ? count - i : left);
+    written += run;
+    i += run;
+    if (i == count || written == room) break;
+    const TykStNormalizationRow& row = *table.findRow(in[i]);
+    if (row.usSecond != 0) {
+      if (room - written < 2) break;  // the pair does not fit: leave the unit
+      out[written++] = row.usFirst;
+      out[written++] = row.usSecond;
+    } else {
+      out[written++] = row.usFirst;
+    }
+    ++i;
+  }
+  consumed = i;
+  return written;
 }
 
 }  // namespace tyknorm

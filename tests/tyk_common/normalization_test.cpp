@@ -1,14 +1,15 @@
 // Tests of the normalizers: the factories' choices, the edge cases of normalize and
 // getNormalizedLength, the table-based normalizer swept over every UTF-16 unit with each flag
-// combination, and the Unicode normalizers with the table over every unit against the model.
-// (Agreement with ICU in one call and in resumed calls is checked by the normalization fuzz
-// target's replay.)
+// combination, and the Unicode normalizers with the table over every unit and over long texts
+// (one call and resumed) against the model. (Agreement with ICU on short random texts in one
+// call and in resumed calls is checked by the normalization fuzz target's replay.)
 #include <gtest/gtest.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <typeinfo>
 #include <vector>
 
@@ -45,7 +46,7 @@ struct Call {
 };
 
 // One normalize call; nothing may be written beyond the capacity, nor more consumed than given.
-Call run(TykClNormalization& n, const std::u16string& in, unsigned int capacity) {
+Call run(TykClNormalization& n, std::u16string_view in, unsigned int capacity) {
   std::vector<uint16_t> buf(capacity + 8, 0xBEEF);
   unsigned int count = static_cast<unsigned int>(in.size());
   const unsigned int written =
@@ -59,21 +60,21 @@ Call run(TykClNormalization& n, const std::u16string& in, unsigned int capacity)
 
 // Calls of the given capacity, each resumed from the rest the one before left; a call that
 // cannot place its first result is repeated with twice the room.
-std::u16string resumed(TykClNormalization& n, std::u16string rest, unsigned int capacity) {
+std::u16string resumed(TykClNormalization& n, std::u16string_view rest, unsigned int capacity) {
   std::u16string joined;
   while (!rest.empty()) {
     unsigned int room = capacity;
     Call r = run(n, rest, room);
     while (r.unconsumed == rest.size()) {
       EXPECT_TRUE(r.out.empty()) << "output without consumed input";
-      if (room > 64) {
+      if (room > 1024) {
         ADD_FAILURE() << "no progress with room " << room;
         return joined;
       }
       r = run(n, rest, room *= 2);
     }
     joined += r.out;
-    rest.erase(0, rest.size() - r.unconsumed);
+    rest.remove_prefix(rest.size() - r.unconsumed);
   }
   return joined;
 }
@@ -388,6 +389,66 @@ TEST(NormalizationUnicode, EveryUnitWithTheTableFollowsTheModel) {
       const std::u16string in = one(static_cast<char16_t>(u));
       ASSERT_EQ(run(*n, in, 40).out, testsupport::modelNormalize(in, form == kNfkc, &table))
           << std::hex << u;
+    }
+  }
+}
+
+// Long texts through the Unicode normalizers, with and without the table, in one call and in
+// calls resumed with small buffers, against the model: steps that cross where a call stops
+// looking ahead, more steps than ICU is given at once, steps too long to be given with others,
+// the unit that separates steps given together, surrogates, and pairs of the table next to
+// steps, at every offset from the end of a buffer.
+TEST(NormalizationUnicode, LongTextsInOneCallAndResumedFollowTheModel) {
+  const std::u16string marks300(300, u'\u0301');
+  const struct {
+    const char* what;
+    std::u16string piece;
+    int repeat;
+  } texts[] = {
+      {"sparse steps in several scripts",
+       u"Le général Ärger ß. Việt Nam có nhữ cảnh đẹp: ﬁle ① ｆｕｌｌ 5㎏ ½. "
+       u"Ελληνικά ά. 한국어 조선 ᄀ\u1161\u11A8. 日本語 か\u3099. ล้าน อ\u0e48. ",
+       80},
+      {"dense steps", u"o\u0301A\u0308ße\u0323\u0302ǅ", 400},
+      {"steps of twenty units", u"x" + std::u16string(19, u'\u0334') + u"ä", 120},
+      {"steps longer than a batch", u"ab" + marks300 + u"Ä\u0301 ", 6},
+      {"the separator unit", u"\uFFFF\u0301a\uFFFF é\uFFFFe\u0301\uFFFF", 300},
+      {"surrogates",
+       u"\U0001D400\u0308 \U0001F600\u0301" + std::u16string(1, 0xD800) + u"a\u0301" +
+           std::u16string(1, 0xDC00) + u"\u0308ß",
+       300},
+  };
+  const TykClNormalizationTable table(true, true);
+  for (const auto& t : texts) {
+    std::u16string text;
+    for (int i = 0; i < t.repeat; ++i)
+      text += t.piece;
+    for (TykEnUnicodeNormalization form : {kNfc, kNfkc}) {
+      for (bool withTable : {false, true}) {
+        SCOPED_TRACE(testing::Message() << t.what << ", form " << form << ", table " << withTable);
+        Normalizer n = make(form, withTable, withTable);
+        const std::u16string expected =
+            testsupport::modelNormalize(text, form == kNfkc, withTable ? &table : nullptr);
+        Call whole = run(*n, text, static_cast<unsigned int>(text.size() * 18));
+        EXPECT_EQ(whole.unconsumed, 0u);
+        EXPECT_EQ(whole.out, expected);
+        for (unsigned int capacity : {1u, 2u, 3u, 64u, 65u}) {
+          EXPECT_EQ(resumed(*n, text, capacity), expected) << "capacity " << capacity;
+        }
+      }
+    }
+  }
+  // One step of three units after every length of plain text up to a few thousand units, so
+  // that it meets the end of the look-ahead of one call wherever that lies.
+  for (bool withTable : {false, true}) {
+    Normalizer n = make(withTable ? kNfkc : kNfc, withTable, withTable);
+    std::u16string text;
+    for (unsigned int plain = 0; plain <= 4200; ++plain) {
+      text.assign(plain, u'a');
+      text += u"A\u0308\u0304b";  // Ǟ, which the table folds to A
+      const std::u16string expected = std::u16string(plain, u'a') + (withTable ? u"Ab" : u"Ǟb");
+      Call whole = run(*n, text, static_cast<unsigned int>(text.size()));
+      ASSERT_EQ(whole.out, expected) << plain << " plain units";
     }
   }
 }
