@@ -26,6 +26,10 @@ constexpr uint32_t kCnetErrGroupSize = 4384;
 // Some but not all files of a set exist (also the errcode of cnetExist's allocation failure).
 constexpr uint32_t kCnetErrPartialSet = 4304;
 
+// The existence test of cnetExist on a set whose paths are formed: 1 when all four files exist;
+// 0 with no status when the first is missing, 0 with CNET_INTEGRITY 4304 when a later one is.
+uint32_t cnetSetExists(const CNETCTL* ctl, CNETSTATUS* status);
+
 // Reads size bytes at offset (kCnetHere: the current position). The seek is skipped when the
 // last operation was a read and the offset is the current position. 513 seek, 519 end of file,
 // 511 read error, with errcode and the file's path. Size 0 only positions.
