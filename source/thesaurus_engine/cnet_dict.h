@@ -10,8 +10,10 @@
 #ifndef THESAURUS_ENGINE_CNET_DICT_H
 #define THESAURUS_ENGINE_CNET_DICT_H
 
+#include <cstddef>
 #include <cstdint>
 
+#include "thesaurus_bytes.h"
 #include "thesaurus_engine/cnet.h"
 
 constexpr int64_t kCnetHere = -1;  // offset of a positioned read or write: the current position
@@ -23,6 +25,10 @@ constexpr uint32_t kCnetErrGroupData = 4383;
 constexpr uint32_t kCnetErrGroupSize = 4384;
 // Some but not all files of a set exist (also the errcode of cnetExist's allocation failure).
 constexpr uint32_t kCnetErrPartialSet = 4304;
+
+// The existence test of cnetExist on a set whose paths are formed: 1 when all four files exist;
+// 0 with no status when the first is missing, 0 with CNET_INTEGRITY 4304 when a later one is.
+uint32_t cnetSetExists(const CNETCTL* ctl, CNETSTATUS* status);
 
 // Reads size bytes at offset (kCnetHere: the current position). The seek is skipped when the
 // last operation was a read and the offset is the current position. 513 seek, 519 end of file,
@@ -37,6 +43,35 @@ bool cnetFileWrite(CNETFILE* file, int64_t offset, const void* data, uint32_t si
 // Bytes of word data for a text length and counts (64 bits: damaged counts cannot overflow).
 inline uint64_t cnetWordDataSize(uint32_t textLength, uint32_t groups, uint32_t rels) {
   return ((uint64_t{textLength} + 3) & ~uint64_t{3}) + 4 * uint64_t{groups} + 8 * uint64_t{rels};
+}
+
+// A word's text and relation entries where they are stored (see cnetViewWord).
+struct CnetWordView {
+  const char* text;  // textLength bytes, not terminated
+  uint32_t textLength;
+  const uint8_t* rels;  // relCount entries of 8 bytes as stored (see cnetRelEntryAt), or null
+  uint32_t relCount;
+  bool stays;  // true when it points into content held until the set is closed
+};
+
+// Reads word id of a set opened for reading, with the checks and statuses of cnetReadWord: -1 on
+// failure, 1 for an absent word, 0 when read. Nothing is copied or converted: when the data
+// file's content is held by the cache of open files the view points into it and stays valid
+// until the set is closed (`stays`), otherwise into the set's word buffer, valid until the next
+// read. The relation entries are given only when withRels is set.
+int32_t cnetViewWord(CNETCTL* ctl, uint32_t id, bool withRels, CnetWordView* out,
+                     CNETSTATUS* status);
+
+// Relation entry i of a view, in host order.
+inline CNETRELENT cnetRelEntryAt(const uint8_t* rels, uint32_t i) {
+  const uint8_t* e = rels + 8 * size_t{i};
+  CNETRELENT r;
+  r.target = cnetGetBE32(e);
+  r.rel.category = e[4];
+  r.rel.id = e[5];
+  r.strength = e[6];
+  r.zero = e[7];
+  return r;
 }
 
 // Opens the files of a set named by the bits of `files` (bit i: file i in CNETCTL order) for

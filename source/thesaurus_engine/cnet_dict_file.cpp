@@ -274,6 +274,15 @@ THES_EXPORT int32_t cnetAccess(const char* path, int32_t /*mode*/) {
   return cnetOs()->access(path);
 }
 
+uint32_t cnetSetExists(const CNETCTL* ctl, CNETSTATUS* status) {
+  for (int i = 0; i < CNET_FILES; ++i) {
+    if (cnetAccess(ctl->files[i].path, 0) == 0) continue;
+    if (i > 0) cnetFailFile(status, CNET_INTEGRITY, kCnetErrPartialSet, ctl->files[i].path);
+    return 0;
+  }
+  return 1;
+}
+
 THES_EXPORT uint32_t cnetExist(const char* name, const char* directories, uint8_t* info,
                                CNETSTATUS* status) {
   CNETCTL* ctl = static_cast<CNETCTL*>(std::calloc(1, sizeof(CNETCTL)));
@@ -282,12 +291,7 @@ THES_EXPORT uint32_t cnetExist(const char* name, const char* directories, uint8_
     return 0;
   }
   cnetSetCNETCTL(ctl, name, directories, 0);
-  uint32_t result = 1;
-  for (int i = 0; i < CNET_FILES && result == 1; ++i) {
-    if (cnetAccess(ctl->files[i].path, 0) == 0) continue;
-    if (i > 0) cnetFailFile(status, CNET_INTEGRITY, kCnetErrPartialSet, ctl->files[i].path);
-    result = 0;
-  }
+  uint32_t result = cnetSetExists(ctl, status);
   if (result == 1 && info != nullptr) {
     std::memset(info, 0, 16);
     CNETHEAD head{};

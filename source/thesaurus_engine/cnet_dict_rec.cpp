@@ -4,6 +4,7 @@
 
 #include "cnet_dict.h"
 #include "cnet_grow.h"
+#include "cnet_os_cache.h"
 #include "cnet_status.h"
 #include "thesaurus_bytes.h"
 
@@ -73,26 +74,52 @@ bool writeEntries(CNETFILE* file, const void* entries, uint32_t count, uint32_t 
 
 }  // namespace
 
+namespace {
+
+// Reads the record of word id into rec: the bytes in place when the record file's content is
+// held in memory, else through a positioned read. -1 on failure, 1 for an absent word, else 0.
+int32_t readWordRecord(CNETCTL* ctl, int32_t id, CNETWORDREC* rec, CNETSTATUS* status) {
+  const uint8_t* content = cnetReadFileContent(ctl->files[0].reader);
+  const int64_t at = wordRecordOffset(id);
+  if (content != nullptr && at >= 0 &&
+      static_cast<uint64_t>(at) + CNET_RECORD_SIZE <= ctl->files[0].size) {
+    *rec = decodeWord(content + at);
+    ctl->files[0].position = static_cast<uint32_t>(at + CNET_RECORD_SIZE);
+    ctl->files[0].lastOp = 'R';
+  } else {
+    uint8_t raw[CNET_RECORD_SIZE];
+    if (!cnetFileRead(&ctl->files[0], at, raw, sizeof raw, kErrWordRead, status)) return -1;
+    *rec = decodeWord(raw);
+  }
+  return rec->flags & CNET_ABSENT ? 1 : 0;
+}
+
+// The damage checks of a present word's record before its data is read: false with
+// CNET_INTEGRITY when the text is too long or the data reaches beyond "wdv".
+bool wordDataFits(const CNETCTL* ctl, const CNETWORDREC& rec, CNETSTATUS* status) {
+  if (rec.textLength > CNET_WORD_MAX) {
+    cnetFailFile(status, CNET_INTEGRITY, kCnetErrWordText, ctl->files[0].path);
+    return false;
+  }
+  if (!fits(ctl->files[1], rec.offset,
+            cnetWordDataSize(rec.textLength, rec.groupCount, rec.relCount))) {
+    cnetFailFile(status, CNET_INTEGRITY, kCnetErrWordData, ctl->files[1].path);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount, uint32_t** groups,
                                  uint32_t* relCount, CNETRELENT** rels, char* text,
                                  uint32_t* textLen, CNETSTATUS* status) {
-  uint8_t raw[CNET_RECORD_SIZE];
-  if (!cnetFileRead(&ctl->files[0], wordRecordOffset(id), raw, sizeof raw, kErrWordRead, status)) {
-    return -1;
-  }
-  const CNETWORDREC rec = decodeWord(raw);
-  if (rec.flags & CNET_ABSENT) return 1;
+  CNETWORDREC rec{};
+  const int32_t rc = readWordRecord(ctl, id, &rec, status);
+  if (rc != 0) return rc;
   if (groups == nullptr && rels == nullptr && text == nullptr) return 0;
-
-  if (rec.textLength > CNET_WORD_MAX) {
-    cnetFailFile(status, CNET_INTEGRITY, kCnetErrWordText, ctl->files[0].path);
-    return -1;
-  }
+  if (!wordDataFits(ctl, rec, status)) return -1;
   const uint64_t size = cnetWordDataSize(rec.textLength, rec.groupCount, rec.relCount);
-  if (!fits(ctl->files[1], rec.offset, size)) {
-    cnetFailFile(status, CNET_INTEGRITY, kCnetErrWordData, ctl->files[1].path);
-    return -1;
-  }
   // A random read takes only the parts asked for, so the text of a word with a long relation
   // list costs no more than any other text; a sequential read takes the whole data so that the
   // next record follows without a seek.
@@ -131,6 +158,39 @@ THES_EXPORT int32_t cnetReadWord(CNETCTL* ctl, int32_t id, uint32_t* groupCount,
     *rels = reinterpret_cast<CNETRELENT*>(at);
     if (relCount != nullptr) *relCount = rec.relCount;
   }
+  return 0;
+}
+
+int32_t cnetViewWord(CNETCTL* ctl, uint32_t id, bool withRels, CnetWordView* out,
+                     CNETSTATUS* status) {
+  CNETWORDREC rec{};
+  const int32_t rc = readWordRecord(ctl, static_cast<int32_t>(id), &rec, status);
+  if (rc != 0) return rc;
+  if (!wordDataFits(ctl, rec, status)) return -1;
+  const uint32_t padded = (rec.textLength + 3) & ~3u;
+  const uint64_t relsAt = padded + 4 * uint64_t{rec.groupCount};
+  const uint8_t* data = cnetReadFileContent(ctl->files[1].reader);
+  out->stays = data != nullptr;
+  if (data != nullptr) {
+    data += rec.offset;
+  } else {
+    // From the file: the text alone, or everything up to the end of the relation entries (the
+    // group ids between them are read too, so that it takes one read).
+    const uint64_t wanted = withRels ? relsAt + 8 * uint64_t{rec.relCount} : rec.textLength;
+    if (!cnetGrowBuffer(&ctl->wordBuffer, &ctl->wordBufferSize, wanted, kReadStep, UINT32_MAX)) {
+      cnetFail(status, CNET_NO_MEMORY, kErrWordMemory);
+      return -1;
+    }
+    if (!cnetFileRead(&ctl->files[1], rec.offset, ctl->wordBuffer, static_cast<uint32_t>(wanted),
+                      kErrWordDataRead, status)) {
+      return -1;
+    }
+    data = ctl->wordBuffer;
+  }
+  out->text = reinterpret_cast<const char*>(data);
+  out->textLength = rec.textLength;
+  out->rels = withRels ? data + relsAt : nullptr;
+  out->relCount = withRels ? rec.relCount : 0;
   return 0;
 }
 

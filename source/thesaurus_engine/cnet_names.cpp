@@ -1,7 +1,6 @@
 // Dictionary names, directories and file paths.
 #include "cnet_names.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "cnet_os.h"
@@ -15,13 +14,27 @@ constexpr const char* kExtensions[4][CNET_FILES] = {
     {"w3f", "w3v", "g3f", "g3v"},
 };
 
+// Writes a + "/" + b + sep + c into out (every lookup forms several paths, so this joins the
+// parts directly rather than through a formatting call). False, with out empty, when the path
+// does not fit.
 bool formatInto(char* out, size_t size, const char* a, const char* b, const char* sep,
                 const char* c) {
-  int n = std::snprintf(out, size, "%s/%s%s%s", a, b, sep, c);
-  if (n < 0 || static_cast<size_t>(n) >= size) {
+  const char* parts[5] = {a, "/", b, sep, c};
+  size_t lengths[5];
+  size_t total = 0;
+  for (int i = 0; i < 5; ++i) {
+    lengths[i] = std::strlen(parts[i]);
+    total += lengths[i];
+  }
+  if (total >= size) {
     out[0] = '\0';
     return false;
   }
+  for (int i = 0; i < 5; ++i) {
+    std::memcpy(out, parts[i], lengths[i]);
+    out += lengths[i];
+  }
+  *out = '\0';
   return true;
 }
 

@@ -19,7 +19,7 @@ using EngineWordFunction = void (*)(uint8_t, const char*, int32_t, char*, int32_
 // written. False, with the engine's failure carried into status, when it fails.
 bool runEngine(EngineWordFunction function, uint8_t codePage, const char* word, int32_t length,
                char* out, int32_t outSize, int32_t* produced, CNETSTATUS* status) {
-  ZOLSTATUS engine{};
+  ZOLSTATUS engine;  // the word functions clear it first (1 KiB a call, for every word shown)
   *produced = 0;
   function(codePage, word, length, out, outSize, produced, kModeMatching, &engine);
   if (engine.retcode == 0) return true;

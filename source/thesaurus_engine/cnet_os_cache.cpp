@@ -231,6 +231,10 @@ bool cnetReadFileResident(const CnetReadFile* file) {
   return file->content.load(std::memory_order_acquire) != nullptr;
 }
 
+const uint8_t* cnetReadFileContent(const CnetReadFile* file) {
+  return file == nullptr ? nullptr : file->content.load(std::memory_order_acquire);
+}
+
 void cnetReadCacheSetLimits(size_t files, uint64_t bytes, int64_t settledNs) {
   cache().setLimits(files, bytes, settledNs);
 }

@@ -37,6 +37,10 @@ long cnetReadFileRead(CnetReadFile* file, void* data, size_t size, uint64_t offs
 // True when the file's content is held in memory (reads then make no system call).
 bool cnetReadFileResident(const CnetReadFile* file);
 
+// The file's content when it is held in memory (it never changes and stays until the file is
+// released), else null; null for a null file.
+const uint8_t* cnetReadFileContent(const CnetReadFile* file);
+
 // Bounds of the cache: files held open and bytes of content held in memory. The defaults are 64
 // files and 256 MiB; a file whose content would not fit is read from the file. Lowering them
 // takes effect at once. settledNs is how long a file must have been unchanged before its

@@ -25,8 +25,8 @@ bool cnetHeadFits(const CNETCTL* ctl, const CNETHEAD* head, CNETSTATUS* status) 
 
 CnetReadSession::CnetReadSession(const CNETEXEC* exec, const char* name, const char* directories,
                                  CNETSTATUS* status)
-    : exec_(exec), name_(name), directories_(directories), status_(status), ctl_() {
-  cnetSetCNETCTL(&ctl_, name, directories, 0);
+    : exec_(exec), name_(name), directories_(directories), status_(status) {
+  cnetSetCNETCTL(&ctl_, name, directories, 0);  // clears the whole record first
 }
 
 CnetReadSession::~CnetReadSession() {
@@ -36,7 +36,7 @@ CnetReadSession::~CnetReadSession() {
 bool CnetReadSession::exists(uint32_t notExistErrcode) {
   notExistErrcode_ = notExistErrcode;
   CNETSTATUS probe{};
-  if (cnetExist(name_, directories_, nullptr, &probe) == 1) return true;
+  if (cnetSetExists(&ctl_, &probe) == 1) return true;
   if (probe.retcode == CNET_INTEGRITY && probe.errcode == kCnetErrPartialSet) {
     // A compiler may be moving a new set into place; the read lock waits for it or refuses,
     // and the set is looked at again once the lock is held.
@@ -55,9 +55,13 @@ bool CnetReadSession::open(unsigned files) {
   cnetLock(exec_, CNET_LOCK_READ, name_, directories_, handles_, flags_, status_);
   if (cnetFailed(status_)) return false;
   locked_ = true;
-  if (recheck_ && cnetExist(name_, directories_, nullptr, status_) != 1) {
-    if (!cnetFailed(status_)) cnetFail(status_, CNET_NOT_EXIST, notExistErrcode_);
-    return false;
+  if (recheck_) {
+    // Files may have appeared in the other directory meanwhile: the paths are chosen again.
+    cnetSetCNETCTL(&ctl_, name_, directories_, 0);
+    if (cnetSetExists(&ctl_, status_) != 1) {
+      if (!cnetFailed(status_)) cnetFail(status_, CNET_NOT_EXIST, notExistErrcode_);
+      return false;
+    }
   }
   opened_ = true;
   cnetOpenForReading(&ctl_, files, status_);

@@ -31,7 +31,7 @@ constexpr uint32_t kErrTermTooLong = 4282;
 constexpr uint32_t kQueueStep = 128;
 constexpr uint8_t kUtf8 = 34;
 
-// A word waiting to be visited.
+// A word reached by the traversal, about to be visited.
 struct Visit {
   uint32_t word;     // word id
   uint32_t from;     // word it was reached from, 0xFFFFFFFF for hits
@@ -41,19 +41,31 @@ struct Visit {
   uint8_t strength;  // relation strength, or the hit's rank
 };
 
-// First-in, first-out queue that grows by kQueueStep entries at a time: a chain of blocks of
-// kQueueStep entries, so that growing never copies what is queued and a block is freed as soon
-// as it has been read.
-class VisitQueue {
+// A visited word whose relations are still to be followed. Its children are taken from its
+// relation list one at a time when the breadth-first order comes to them, so that a word with a
+// long list costs only the children that are visited before the traversal ends.
+struct Expansion {
+  uint32_t word;        // word id
+  uint32_t from;        // word it was reached from, 0xFFFFFFFF for hits
+  int32_t parent;       // parent result index of its children
+  uint32_t depth;       // depth of its children
+  const uint8_t* rels;  // its relation entries as stored
+  uint32_t count;       // entries in rels
+  uint32_t next;        // entries already taken
+  uint8_t* owned;       // rels when they had to be copied (malloc), else null
+};
+
+// First-in, first-out queue of expansions that grows by kQueueStep entries at a time: a chain
+// of blocks of kQueueStep entries, so that growing never moves what is queued and a block is
+// freed as soon as it has been read. Copied relation lists still queued are freed with it.
+class ExpansionQueue {
  public:
-  ~VisitQueue() {
-    while (head_ != nullptr) {
-      Block* next = head_->next;
-      std::free(head_);
-      head_ = next;
-    }
+  ~ExpansionQueue() {
+    while (!empty())
+      pop();
+    std::free(head_);
   }
-  bool push(const Visit& v, CNETSTATUS* status) {
+  bool push(const Expansion& e, CNETSTATUS* status) {
     if (tail_ == nullptr || tailFill_ == kQueueStep) {
       auto* b = static_cast<Block*>(std::malloc(sizeof(Block)));
       if (b == nullptr) {
@@ -65,24 +77,29 @@ class VisitQueue {
       tail_ = b;
       tailFill_ = 0;
     }
-    tail_->items[tailFill_++] = v;
+    tail_->items[tailFill_++] = e;
     return true;
   }
   bool empty() const { return head_ == nullptr || (head_ == tail_ && headRead_ == tailFill_); }
-  Visit pop() {
+  // The oldest entry; the queue must not be empty. It stays in place until pop().
+  Expansion& front() {
     if (headRead_ == kQueueStep) {
       Block* next = head_->next;
       std::free(head_);
       head_ = next;
       headRead_ = 0;
     }
-    return head_->items[headRead_++];
+    return head_->items[headRead_];
+  }
+  void pop() {
+    std::free(front().owned);
+    ++headRead_;
   }
 
  private:
   struct Block {
     Block* next;
-    Visit items[kQueueStep];
+    Expansion items[kQueueStep];
   };
   Block* head_ = nullptr;
   Block* tail_ = nullptr;
@@ -163,13 +180,13 @@ class Lookup {
       return;
     }
     if (!visited_.init(s_.head().wordCount, status_)) return;
+    // Every hit is marked before the first is visited; repeated ones are dropped.
+    uint32_t unique = 0;
     for (uint32_t i = 0; i < hitCount; ++i) {
-      const uint32_t id = hits[i].wordId;
-      if (!inRange(id)) return;
-      if (!visited_.mark(id)) continue;
-      if (!queue_.push(Visit{id, 0xFFFFFFFF, 0, REL{0, 0}, 0, hits[i].rank}, status_)) return;
+      if (!inRange(hits[i].wordId)) return;
+      if (visited_.mark(hits[i].wordId)) hits[unique++] = hits[i];
     }
-    traverse(set);
+    traverse(set, hits, unique);
     if (!cnetFailed(status_) && !hitPresent_) cnetFail(status_, CNET_NOT_FOUND, kErrNoPresentHit);
   }
 
@@ -203,51 +220,82 @@ class Lookup {
     return true;
   }
 
-  void traverse(const RELSET& set) {
-    while (!queue_.empty()) {
-      const Visit v = queue_.pop();
-      uint32_t relCount = 0, length = 0;
-      CNETRELENT* rels = nullptr;
-      char text[CNET_WORD_MAX];
-      // The relations of a word at the depth limit are not followed, so only its text is read.
-      const uint32_t depth = v.depth + 1;
-      const bool expand = cond_.maxDepth >= 0 && depth <= static_cast<uint32_t>(cond_.maxDepth);
-      int32_t rc = cnetReadWord(s_.ctl(), static_cast<int32_t>(v.word), nullptr, nullptr, &relCount,
-                                expand ? &rels : nullptr, text, &length, status_);
-      if (rc < 0) return;
-      if (rc == 1) continue;
-      if (v.depth == 0) hitPresent_ = true;
-      char shown[CNET_WORD_MAX];
-      uint16_t shownLength = 0;
-      if (!display(text, length, shown, &shownLength)) return;
-      if (shownLength != inputLength_ || std::memcmp(shown, input_, shownLength) != 0) {
-        if (result_.count >= cond_.maxTerms) {
-          status_->termsOmitted = 1;
-          return;
-        }
-        CNETRESENT& e = result_.entries[result_.count++];
-        std::memcpy(e.text, shown, shownLength);
-        e.length = shownLength;
-        e.depth = v.depth;
-        e.strength = v.strength;
-        cnetRelConvert_REL_RELATION(&e.relation, &v.rel);
-        e.parent = v.parent;
-      }
-      if (!expand) continue;
-      for (uint32_t i = 0; i < relCount; ++i) {
-        const CNETRELENT& r = rels[i];
-        if (r.target == v.word || r.target == v.from || r.strength < cond_.minStrength ||
-            !cnetRelInSet(set, r.rel)) {
-          continue;
-        }
-        if (!inRange(r.target)) return;
-        if (!visited_.mark(r.target)) continue;
-        const int32_t parent = static_cast<int32_t>(result_.count) - 1;
-        if (!queue_.push(Visit{r.target, v.word, parent, r.rel, depth, r.strength}, status_)) {
-          return;
-        }
-      }
+  // Whether the traversal follows relation r of word (reached from word `from`), leaving aside
+  // whether its target was visited.
+  bool follows(uint32_t word, uint32_t from, const CNETRELENT& r, const RELSET& set) const {
+    return r.target != word && r.target != from && r.strength >= cond_.minStrength &&
+           cnetRelInSet(set, r.rel);
+  }
+
+  // The hits, then the children of every visited word in the order the words were visited, and
+  // of each word in the order of its relation list: breadth-first, each word once.
+  void traverse(const RELSET& set, const CNETOCC* hits, uint32_t hitCount) {
+    for (uint32_t i = 0; i < hitCount; ++i) {
+      if (!visit(Visit{hits[i].wordId, 0xFFFFFFFF, 0, REL{0, 0}, 0, hits[i].rank}, set)) return;
     }
+    while (!queue_.empty()) {
+      Expansion& e = queue_.front();
+      if (e.next == e.count) {
+        queue_.pop();
+        continue;
+      }
+      const CNETRELENT r = cnetRelEntryAt(e.rels, e.next++);
+      if (!follows(e.word, e.from, r, set) || !visited_.mark(r.target)) continue;
+      if (!visit(Visit{r.target, e.word, e.parent, r.rel, e.depth, r.strength}, set)) return;
+    }
+  }
+
+  // Reads the word of v, returns it unless it is the input, and queues its relations when its
+  // children are within the depth. False when the traversal ends here: a failure, or no room
+  // for a result.
+  bool visit(const Visit& v, const RELSET& set) {
+    // The relations of a word at the depth limit are not followed, so only its text is read.
+    const uint32_t depth = v.depth + 1;
+    const bool expand = cond_.maxDepth >= 0 && depth <= static_cast<uint32_t>(cond_.maxDepth);
+    CnetWordView w{};
+    const int32_t rc = cnetViewWord(s_.ctl(), v.word, expand, &w, status_);
+    if (rc < 0) return false;
+    if (rc == 1) return true;
+    if (v.depth == 0) hitPresent_ = true;
+    char shown[CNET_WORD_MAX];
+    uint16_t shownLength = 0;
+    if (!display(w.text, w.textLength, shown, &shownLength)) return false;
+    if (shownLength != inputLength_ || std::memcmp(shown, input_, shownLength) != 0) {
+      if (result_.count >= cond_.maxTerms) {
+        status_->termsOmitted = 1;
+        return false;
+      }
+      CNETRESENT& e = result_.entries[result_.count++];
+      std::memcpy(e.text, shown, shownLength);
+      e.length = shownLength;
+      e.depth = v.depth;
+      e.strength = v.strength;
+      cnetRelConvert_REL_RELATION(&e.relation, &v.rel);
+      e.parent = v.parent;
+    }
+    if (!expand || w.relCount == 0) return true;
+    // A followed relation to a word beyond the dictionary fails the lookup now, as it would if
+    // every child were queued at once, even when the traversal ends before reaching it.
+    const uint32_t words = s_.head().wordCount;
+    for (uint32_t i = 0; i < w.relCount; ++i) {
+      const CNETRELENT r = cnetRelEntryAt(w.rels, i);
+      if (r.target >= words && follows(v.word, v.from, r, set)) return inRange(r.target);
+    }
+    Expansion e{v.word, v.from, static_cast<int32_t>(result_.count) - 1, depth, w.rels, w.relCount,
+                0,      nullptr};
+    if (!w.stays) {
+      // The view lasts only until the next read: the queue keeps a copy.
+      e.owned = static_cast<uint8_t*>(std::malloc(8 * size_t{w.relCount}));
+      if (e.owned == nullptr) {
+        cnetFail(status_, CNET_NO_MEMORY, kErrQueueGrowth);
+        return false;
+      }
+      std::memcpy(e.owned, w.rels, 8 * size_t{w.relCount});
+      e.rels = e.owned;
+    }
+    if (queue_.push(e, status_)) return true;
+    std::free(e.owned);
+    return false;
   }
 
   CnetReadSession& s_;
@@ -257,7 +305,7 @@ class Lookup {
   char input_[CNET_WORD_MAX];
   uint16_t inputLength_ = 0;
   bool hitPresent_ = false;
-  VisitQueue queue_;
+  ExpansionQueue queue_;
   VisitedSet visited_;
 };
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cnet_os_cache.h"
 #include "support/dict_model.h"
 #include "support/temp_dir.h"
 
@@ -96,8 +97,8 @@ TEST_F(Refer, WeakRelationsAreNotFollowed) {
 }
 
 TEST_F(Refer, WideLevelsKeepTheirOrderAcrossQueueGrowth) {
-  // hub has 300 related words, each with one related word of its own: the queue holds more
-  // than two of its 128-entry blocks while it is read.
+  // hub has 300 related words, each with one related word of its own: more than two blocks of
+  // 128 queued words, whose relations are taken in turn.
   auto word = [](char prefix, int i) {
     char text[16];
     std::snprintf(text, sizeof text, "%c%03d", prefix, i);
@@ -114,11 +115,29 @@ TEST_F(Refer, WideLevelsKeepTheirOrderAcrossQueueGrowth) {
     expected.push_back(word('n', i) + " 1 100 2.0 -1");
   for (int i = 0; i < 300; ++i)
     expected.push_back(word('c', i) + " 2 100 2.0 " + std::to_string(i));
-  EXPECT_EQ(run("hub", condOf(CNET_REL_RELATED, 1000, 2)), expected);
-  EXPECT_OK(status_);
-  // The relations are symmetric: from the far end the path runs back through n299 to hub.
-  EXPECT_EQ(run("c299", condOf(CNET_REL_RELATED, 3, 2)),
-            (Lines{"n299 1 100 2.0 -1", "hub 2 100 2.0 0"}));
+  const Lines firstTwo(expected.begin(), expected.begin() + 2);
+  // The same answers whether the relation lists are read from the files or from their contents
+  // held in memory (from the second open on, with no wait for the files to settle).
+  for (const bool held : {false, true}) {
+    SCOPED_TRACE(held ? "content held" : "read from the files");
+    cnetReadCacheSetLimits(64, held ? uint64_t{256} << 20 : 0, 0);
+    for (int pass = 0; pass < 2; ++pass) {
+      EXPECT_EQ(run("hub", condOf(CNET_REL_RELATED, 1000, 2)), expected);
+      EXPECT_OK(status_);
+      // A limit ends the traversal inside hub's list.
+      EXPECT_EQ(run("hub", condOf(CNET_REL_RELATED, 2, 2)), firstTwo);
+      EXPECT_EQ(status_.termsOmitted, 1u);
+      // The relations are symmetric: from the far end the path runs back through n299 to hub.
+      EXPECT_EQ(run("c299", condOf(CNET_REL_RELATED, 3, 2)),
+                (Lines{"n299 1 100 2.0 -1", "hub 2 100 2.0 0"}));
+    }
+    CnetReadFile* data = cnetReadFileOpen((dir_.path() + "/thes.wdv").c_str());
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(cnetReadFileResident(data), held);
+    cnetReadFileRelease(data);
+  }
+  cnetReadCacheSetLimits(64, uint64_t{256} << 20);
+  testsupport::dropCachedFiles();
 }
 
 TEST_F(Refer, TermLimit) {
