@@ -212,21 +212,17 @@ bool tryUpdate(Lock& lock) {
 bool lockUpdateEarly(Lock& lock) {
   if (!lock.exists(kAccess) || !lock.exists(kMarker)) return false;
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEarlyMs);
-  for (bool first = true; first || std::chrono::steady_clock::now() < end; first = false) {
-    if (!first) cnetOs()->sleepUs(kShortPauseUs);
+  for (;;) {
     const int err = lock.open(kAccess, true, kLocUpdateOpen);
     if (err == 0) break;
     cnetClearStatus(lock.status);
-    if (err != EWOULDBLOCK && err != EACCES) return false;
+    if ((err != EWOULDBLOCK && err != EACCES) || std::chrono::steady_clock::now() >= end) {
+      return false;
+    }
+    cnetOs()->sleepUs(kShortPauseUs);
   }
-  if (lock.handles[kAccess] < 0) return false;
-  if (!lock.removeMarker(kLocUpdateDelete)) {
-    CNETSTATUS* failure = lock.status;
-    CNETSTATUS scratch{};
-    lock.status = &scratch;
-    lock.close(kAccess, kLocUnlockUpdate);
-    lock.status = failure;
-  }
+  // The removal's failure comes first; the close cannot replace it.
+  if (!lock.removeMarker(kLocUpdateDelete)) lock.close(kAccess, kLocUnlockUpdate);
   return true;
 }
 
